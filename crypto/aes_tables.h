@@ -1,0 +1,17 @@
+#pragma once
+#include <cstdint>
+
+namespace vellum {
+
+// FIPS 197 S-box (SubBytes), indexed by the input byte.
+extern const uint8_t kFips197SBox[256];
+
+// FIPS 197 round constants Rcon[1] to Rcon[7]: the first byte of each; the other three
+// bytes are zero. AES-256 key expansion needs no more than these seven.
+extern const uint8_t kFips197Rcon[7];
+
+// FIPS 197 MixColumns matrix: new row i of a column is the sum over j of
+// kFips197MixColumns[i][j] times old row j.
+extern const uint8_t kFips197MixColumns[4][4];
+
+}  // namespace vellum

@@ -1,0 +1,352 @@
+#include "crypto/big_num.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <new>
+#include <utility>
+#include <vector>
+
+namespace vellum {
+namespace {
+
+constexpr int32_t kCapacityStep = 128;
+
+// Limb count rounded up to the allocation step; never below one step.
+int32_t RoundedCapacity(int64_t count) {
+  const int64_t rounded =
+      std::max<int64_t>(1, (count + kCapacityStep - 1) / kCapacityStep) * kCapacityStep;
+  if (rounded > INT32_MAX) throw std::bad_alloc();
+  return static_cast<int32_t>(rounded);
+}
+
+// Replaces the value of `to` with count limbs from src. src may be to's own array.
+void AssignLimbs(CBigNum& to, const uint32_t* src, int32_t count) {
+  if (count > to.capacity) {
+    const int32_t capacity = RoundedCapacity(count);
+    uint32_t* fresh = new uint32_t[capacity]();
+    std::copy(src, src + count, fresh);
+    delete[] to.limbs;
+    to.limbs = fresh;
+    to.capacity = capacity;
+  } else {
+    if (src != to.limbs) std::copy_n(src, count, to.limbs);
+  }
+  to.length = count;
+}
+
+void Exchange(CBigNum& a, CBigNum& b) {
+  std::swap(a.limbs, b.limbs);
+  std::swap(a.length, b.length);
+  std::swap(a.capacity, b.capacity);
+}
+
+// Three-way comparison of two limb arrays as numbers; leading zero limbs do not count.
+int CompareLimbs(const uint32_t* a, int32_t a_length, const uint32_t* b, int32_t b_length) {
+  while (a_length > 0 && a[a_length - 1] == 0) --a_length;
+  while (b_length > 0 && b[b_length - 1] == 0) --b_length;
+  if (a_length != b_length) return a_length < b_length ? -1 : 1;
+  for (int32_t i = a_length - 1; i >= 0; --i) {
+    if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
+  }
+  return 0;
+}
+
+// Adds value + top * 2^64 into w at limb pos and carries upward as far as it goes.
+void AddAt(uint32_t* w, int32_t size, int32_t pos, uint64_t value, uint32_t top = 0) {
+  uint64_t sum = uint64_t{w[pos]} + static_cast<uint32_t>(value);
+  w[pos] = static_cast<uint32_t>(sum);
+  sum = (sum >> 32) + w[pos + 1] + (value >> 32);
+  w[pos + 1] = static_cast<uint32_t>(sum);
+  uint64_t carry = (sum >> 32) + top;
+  for (int32_t k = pos + 2; carry != 0 && k < size; ++k) {
+    sum = w[k] + carry;
+    w[k] = static_cast<uint32_t>(sum);
+    carry = sum >> 32;
+  }
+}
+
+// w -= t over count limbs, then lets the borrow run through w up to limit; returns the
+// borrow left over.
+uint32_t SubtractLimbs(uint32_t* w, const uint32_t* t, int32_t count, int32_t limit) {
+  uint32_t borrow = 0;
+  for (int32_t i = 0; i < limit && (i < count || borrow != 0); ++i) {
+    const uint64_t diff = uint64_t{w[i]} - (i < count ? t[i] : 0) - borrow;
+    w[i] = static_cast<uint32_t>(diff);
+    borrow = static_cast<uint32_t>(diff >> 63);
+  }
+  return borrow;
+}
+
+// Copies the working product back into number and trims it.
+void TakeProduct(CBigNum& number, const std::vector<uint32_t>& work) {
+  int32_t size = static_cast<int32_t>(work.size());
+  while (size > 1 && work[size - 1] == 0) --size;
+  AssignLimbs(number, work.data(), size);
+}
+
+int BitLength(uint32_t limb) {
+  int bits = 0;
+  for (; limb != 0; limb >>= 1) ++bits;
+  return bits;
+}
+
+}  // namespace
+
+CBigNum::CBigNum()
+    : limbs(new uint32_t[kCapacityStep]()), length(0), capacity(kCapacityStep) {}
+
+CBigNum::CBigNum(const CBigNum& other)
+    : limbs(nullptr), length(0), capacity(RoundedCapacity(other.length)) {
+  limbs = new uint32_t[capacity]();
+  std::copy_n(other.limbs, other.length, limbs);
+  length = other.length;
+}
+
+CBigNum& CBigNum::operator=(const CBigNum& other) {
+  if (this != &other) AssignLimbs(*this, other.limbs, other.length);
+  return *this;
+}
+
+CBigNum::~CBigNum() { delete[] limbs; }
+
+void CBigNum::Reserve(int32_t count) {
+  if (count <= capacity) return;
+  const int32_t grown = RoundedCapacity(count);
+  uint32_t* fresh = new uint32_t[grown]();
+  std::copy_n(limbs, length, fresh);
+  delete[] limbs;
+  limbs = fresh;
+  capacity = grown;
+}
+
+void CBigNum::SetLimb(uint32_t value) {
+  limbs[0] = value;  // Capacity is never below one step.
+  length = 1;
+}
+
+void CBigNum::Trim() {
+  while (length > 1 && limbs[length - 1] == 0) --length;
+}
+
+void CBigNum::FromBigEndian(const uint8_t bytes[1024]) {
+  Reserve(256);
+  for (int32_t k = 0; k < 256; ++k) {
+    const uint8_t* b = bytes + 1020 - 4 * k;
+    limbs[k] = uint32_t{b[0]} << 24 | uint32_t{b[1]} << 16 | uint32_t{b[2]} << 8 | b[3];
+  }
+  length = 256;
+}
+
+void CBigNum::Multiply(const CBigNum& other) {
+  if (length == 0 || other.length == 0) {
+    SetLimb(0);
+    return;
+  }
+  const int32_t size = length + other.length;
+  std::vector<uint32_t> work(size);
+  for (int32_t i = 0; i < length; ++i) {
+    for (int32_t j = 0; j < other.length; ++j) {
+      AddAt(work.data(), size, i + j, uint64_t{limbs[i]} * other.limbs[j]);
+    }
+  }
+  TakeProduct(*this, work);
+}
+
+void CBigNum::Square() {
+  if (length == 0) {
+    SetLimb(0);
+    return;
+  }
+  const int32_t size = 2 * length;
+  std::vector<uint32_t> work(size);
+  for (int32_t i = 0; i < length; ++i) {
+    AddAt(work.data(), size, 2 * i, uint64_t{limbs[i]} * limbs[i]);
+    for (int32_t j = i + 1; j < length; ++j) {
+      // 2 * a * b needs 65 bits: the doubled product plus the bit pushed out of it.
+      const uint64_t product = uint64_t{limbs[i]} * limbs[j];
+      AddAt(work.data(), size, i + j, product << 1, static_cast<uint32_t>(product >> 63));
+    }
+  }
+  TakeProduct(*this, work);
+}
+
+void CBigNum::Subtract(const CBigNum& other) {
+  if (length < other.length) {
+    Reserve(other.length);
+    std::fill(limbs + length, limbs + other.length, 0u);
+    length = other.length;
+  }
+  SubtractLimbs(limbs, other.limbs, other.length, length);
+  Trim();
+}
+
+void CBigNum::ShiftLeft(uint32_t bits) {
+  if (length == 0) return;
+  const int32_t limb_shift = static_cast<int32_t>(bits / 32);
+  const int bit_shift = static_cast<int>(bits % 32);
+  const int32_t old_length = length;
+  const int64_t needed = int64_t{old_length} + limb_shift + 1;
+  if (needed > INT32_MAX) throw std::bad_alloc();
+  Reserve(static_cast<int32_t>(needed));
+  // From the top down, so each source limb is read before it is overwritten.
+  limbs[old_length + limb_shift] = 0;
+  for (int32_t i = old_length - 1; i >= 0; --i) {
+    const uint32_t limb = limbs[i];
+    if (bit_shift == 0) {
+      limbs[i + limb_shift] = limb;
+    } else {
+      limbs[i + limb_shift + 1] |= limb >> (32 - bit_shift);
+      limbs[i + limb_shift] = limb << bit_shift;
+    }
+  }
+  std::fill(limbs, limbs + limb_shift, 0u);
+  length = static_cast<int32_t>(needed);
+  Trim();
+}
+
+void CBigNum::ShiftRight(uint32_t bits) {
+  if (length == 0) return;
+  if (bits / 32 >= static_cast<uint32_t>(length)) {
+    SetLimb(0);
+    return;
+  }
+  const int32_t limb_shift = static_cast<int32_t>(bits / 32);
+  const int bit_shift = static_cast<int>(bits % 32);
+  const int32_t new_length = length - limb_shift;
+  for (int32_t i = 0; i < new_length; ++i) {
+    uint32_t limb = limbs[i + limb_shift] >> bit_shift;
+    if (bit_shift != 0 && i + 1 < new_length) {
+      limb |= limbs[i + limb_shift + 1] << (32 - bit_shift);
+    }
+    limbs[i] = limb;
+  }
+  length = new_length;
+  Trim();
+}
+
+void CBigNum::DivMod(const CBigNum& divisor, CBigNum& quotient, CBigNum& remainder) const {
+  // Work on copies so that quotient or remainder may be this or the divisor.
+  CBigNum q;
+  q.SetLimb(0);
+  CBigNum r(*this);
+  CBigNum d(divisor);
+  d.Trim();
+
+  const int order = CompareLimbs(r.limbs, r.length, d.limbs, d.length);
+  const bool divisor_is_zero = d.length == 0 || (d.length == 1 && d.limbs[0] == 0);
+  if (divisor_is_zero || order < 0) {
+    // Below the divisor the dividend is its own remainder. Division by zero has no
+    // answer; it is given the same one rather than trapping.
+  } else if (order == 0) {
+    q.SetLimb(1);
+    r.SetLimb(0);
+  } else if (d.length == 1) {
+    // Short division from the top limb down.
+    const uint64_t d0 = d.limbs[0];
+    q.Reserve(r.length);
+    q.length = r.length;
+    uint64_t rest = 0;
+    for (int32_t j = r.length - 1; j >= 0; --j) {
+      const uint64_t window = rest << 32 | r.limbs[j];
+      q.limbs[j] = static_cast<uint32_t>(window / d0);
+      rest = window % d0;
+      r.limbs[j] = 0;
+    }
+    r.SetLimb(static_cast<uint32_t>(rest));
+  } else {
+    // Knuth, TAOCP vol. 2, 4.3.1, Algorithm D. Normalise so the divisor's top bit is set,
+    // which keeps each quotient-digit estimate at most two too large.
+    const uint32_t shift = (32 - BitLength(d.limbs[d.length - 1]) % 32) % 32;
+    if (shift != 0) {
+      r.ShiftLeft(shift);
+      d.ShiftLeft(shift);
+    }
+    r.Trim();
+    d.Trim();
+    const int32_t n = d.length;
+    const uint32_t d_top = d.limbs[n - 1];
+    const uint32_t d_next = d.limbs[n - 2];
+    // A zero limb on top makes the first window smaller than divisor * 2^32.
+    if (r.limbs[r.length - 1] >= d_top || r.length == n) {
+      r.Reserve(r.length + 1);
+      r.limbs[r.length++] = 0;
+    }
+    const int32_t q_length = r.length - n;
+    q.Reserve(q_length);
+    std::fill(q.limbs, q.limbs + q_length, 0u);
+    q.length = q_length;
+
+    std::vector<uint32_t> t(n + 1);
+    for (int32_t j = q_length - 1; j >= 0; --j) {
+      uint32_t* w = r.limbs + j;
+      uint64_t qhat = w[n] == d_top ? 0xFFFFFFFFu : (uint64_t{w[n]} << 32 | w[n - 1]) / d_top;
+      // Refine against the top two divisor limbs: qhat * (d_top:d_next) > w[n]:w[n-1]:w[n-2],
+      // compared as 96-bit numbers.
+      for (;;) {
+        const uint64_t low = qhat * d_next;
+        const uint64_t high = qhat * d_top + (low >> 32);
+        const uint32_t p2 = static_cast<uint32_t>(high >> 32);
+        const uint32_t p1 = static_cast<uint32_t>(high);
+        const uint32_t p0 = static_cast<uint32_t>(low);
+        const bool too_big = p2 != w[n]       ? p2 > w[n]
+                             : p1 != w[n - 1] ? p1 > w[n - 1]
+                                              : p0 > w[n - 2];
+        if (!too_big) break;
+        --qhat;
+      }
+      // t = qhat * d; at most one add-back is left after the refinement.
+      uint64_t carry = 0;
+      for (int32_t i = 0; i < n; ++i) {
+        const uint64_t product = qhat * d.limbs[i] + carry;
+        t[i] = static_cast<uint32_t>(product);
+        carry = product >> 32;
+      }
+      t[n] = static_cast<uint32_t>(carry);
+      if (CompareLimbs(t.data(), n + 1, w, n + 1) > 0) {
+        SubtractLimbs(t.data(), d.limbs, n, n + 1);
+        --qhat;
+      }
+      SubtractLimbs(w, t.data(), n + 1, r.length - j);
+      q.limbs[j] = static_cast<uint32_t>(qhat);
+    }
+    if (shift != 0) r.ShiftRight(shift);
+  }
+  q.Trim();
+  r.Trim();
+  if (r.length == 0) r.SetLimb(0);  // An empty dividend.
+  Exchange(quotient, q);
+  Exchange(remainder, r);
+}
+
+void CBigNum::Reduce(const CBigNum& modulus) {
+  CBigNum quotient;
+  CBigNum remainder;
+  DivMod(modulus, quotient, remainder);
+  AssignLimbs(*this, remainder.limbs, remainder.length);
+}
+
+void CBigNum::ModExp(const CBigNum& base, const CBigNum& exponent, const CBigNum& modulus) {
+  // The result builds up apart from this, which may also be an operand.
+  CBigNum result;
+  result.SetLimb(1);
+  CBigNum b(base);
+  CBigNum x(exponent);
+  x.Trim();
+  if (x.length == 0 || x.limbs[x.length - 1] == 0) {
+    result.Reduce(modulus);  // x^0 = 1, which is 0 modulo 1.
+  } else {
+    const int32_t bits = 32 * (x.length - 1) + BitLength(x.limbs[x.length - 1]);
+    for (int32_t i = 0; i < bits; ++i) {
+      if (x.limbs[0] & 1) {
+        result.Multiply(b);
+        result.Reduce(modulus);
+      }
+      b.Square();
+      b.Reduce(modulus);
+      x.ShiftRight(1);
+    }
+  }
+  AssignLimbs(*this, result.limbs, result.length);
+}
+
+}  // namespace vellum

@@ -1,0 +1,34 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+
+#include "app/text.h"
+#include "crypto/aes_drbg.h"
+#include "crypto/crypto_factory.h"
+#include "package/package_header.h"
+
+namespace vellum {
+
+// Opens and checks the 1024 sealed bytes at the start of a package with the
+// program's public key. On success fills header and returns the keystream
+// generator standing at the first payload block; an empty handle means the
+// package is corrupted (wrong key, damage, or sealed for another name).
+std::shared_ptr<AES_DRBG> UnsealHeader(const uint8_t sealed[1024], PackageHeader& header,
+                                       const CryptoFactory& factory, const Text& expectedName);
+
+// Which check an unsealing failed, for the publisher's tool to report.
+enum class UnsealFailure { kNone, kHeaderDigest, kZeroWord, kTitleField, kNameField, kNameMismatch };
+
+// The same with an explicit 1024-byte big-endian modulus, for the publisher's
+// tool, which checks packages against any public key.
+std::shared_ptr<AES_DRBG> UnsealHeaderWithModulus(const uint8_t sealed[1024], PackageHeader& header,
+                                                  const CryptoFactory& factory,
+                                                  const Text& expectedName,
+                                                  const uint8_t modulusBytes[1024],
+                                                  UnsealFailure* failure = nullptr);
+
+// The text of a 0-terminated UTF-16LE field of `units` code units; false when
+// the terminator is missing from the field.
+bool ReadHeaderText(const uint8_t* field, size_t units, Text& text);
+
+}  // namespace vellum

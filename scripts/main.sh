@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# The main job: sets up a fresh machine, builds both flavours and prints the
+# crypto benchmarks, natively (beside OpenSSL) and for the 32-bit build under Wine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/setup.sh
+for preset in native windows; do
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+done
+echo "=== native x86-64 (ratios against OpenSSL in the same run)"
+build/native/bench/vellum_crypto_bench
+echo "=== 32-bit Windows build under Wine"
+scripts/wine-run.sh "$PWD/build/windows/wineprefix" build/windows/bench/vellum_crypto_bench.exe

@@ -1,0 +1,223 @@
+#include "tools/sealer.h"
+
+#include <openssl/rand.h>
+
+#include <cstring>
+#include <vector>
+
+#include "crypto/aes_drbg.h"
+#include "package/package_header.h"
+#include "package/payload_stream.h"
+#include "package/unseal_header.h"
+#include "tools/posix_file.h"
+
+namespace vellum::tool {
+namespace {
+
+namespace layout = header_layout;
+
+void PutText(const Text& text, uint8_t* field) {
+  for (size_t k = 0; k < text.size(); ++k) {
+    field[2 * k] = static_cast<uint8_t>(text[k]);
+    field[2 * k + 1] = static_cast<uint8_t>(text[k] >> 8);
+  }
+}
+
+// Reads a whole file once through 64 KiB chunks, handing each to consume.
+template <typename Consume>
+bool ForEachChunk(File& file, Consume consume) {
+  std::vector<uint8_t> chunk(PayloadStream::kChunkSize);
+  for (;;) {
+    uint32_t got = 0;
+    if (!file.Read(chunk.data(), PayloadStream::kChunkSize, got)) return false;
+    if (got == 0) return true;
+    if (!consume(chunk.data(), got)) return false;
+  }
+}
+
+}  // namespace
+
+bool CheckName(const Text& name, std::string& error) {
+  if (name.empty()) {
+    error = "the package name must not be empty";
+    return false;
+  }
+  if (name.size() > kMaxNameUnits) {
+    error = "the package name has " + std::to_string(name.size()) + " UTF-16 units; at most 191 fit";
+    return false;
+  }
+  for (char16_t c : name) {
+    if (c == u'\\' || c == u'/' || c == u':' || c == 0) {
+      error = "the package name must be a bare file name, without \\, /, : or NUL";
+      return false;
+    }
+  }
+  return true;
+}
+
+bool CheckTitle(const Text& title, std::string& error) {
+  if (title.size() > kMaxTitleUnits) {
+    error = "the title has " + std::to_string(title.size()) + " UTF-16 units; at most 127 fit";
+    return false;
+  }
+  if (title.find(u'\0') != Text::npos) {
+    error = "the title must not contain NUL";
+    return false;
+  }
+  return true;
+}
+
+void SetHeaderDigest(uint8_t plain[1024], const CryptoFactory& factory) {
+  plain[0] = 0;
+  std::memset(plain + layout::kHeaderDigest, 0, 32);
+  uint8_t digest[32];
+  auto hasher = factory.CreateSHA256();
+  hasher->Update(plain, layout::kSize);
+  hasher->Final(digest);
+  std::memcpy(plain + layout::kHeaderDigest, digest, 32);
+}
+
+void BuildPlainHeader(const Text& title, const Text& name, uint64_t payloadLength,
+                      const uint8_t payloadDigest[32], const uint8_t key[32],
+                      const CryptoFactory& factory, uint8_t plain[1024]) {
+  std::memset(plain, 0, layout::kSize);
+  for (int k = 0; k < 8; ++k) plain[layout::kPayloadLength + k] = static_cast<uint8_t>(payloadLength >> (8 * k));
+  std::memcpy(plain + layout::kPayloadDigest, payloadDigest, 32);
+  PutText(title, plain + layout::kTitle);
+  PutText(name, plain + layout::kName);
+  std::memcpy(plain + layout::kKey, key, 32);
+  SetHeaderDigest(plain, factory);
+}
+
+bool SealPlainHeader(const uint8_t plain[1024], const RsaKey& key, const CryptoFactory& factory,
+                     uint8_t sealed[1024]) {
+  uint8_t block[layout::kSize];
+  std::memcpy(block, plain, layout::kSize);
+  AES_DRBG generator(factory, plain + layout::kKey);
+  generator.ApplyKeystream(block, layout::kBodyLength);
+  block[0] = 0;  // keeps the block below the modulus, whose top byte is not 0
+  uint8_t mask[32];
+  auto hasher = factory.CreateSHA256();
+  hasher->Update(block + layout::kMaskedRange, layout::kMaskedLength);
+  hasher->Final(mask);
+  for (int k = 0; k < 32; ++k) block[layout::kKey + k] ^= mask[k];
+  return key.PrivateOperation(block, sealed);
+}
+
+bool SealPackage(const SealOptions& options, const CryptoFactory& factory, std::string& error) {
+  if (!CheckName(options.name, error) || !CheckTitle(options.title, error)) return false;
+  auto key = RsaKey::LoadPrivate(options.keyPath, error);
+  if (!key) return false;
+  auto input = PosixFile::OpenForReading(options.input);
+  if (!input) {
+    error = "cannot open the input " + options.input;
+    return false;
+  }
+  char signature[2] = {};
+  uint32_t got = 0;
+  if (!input->Read(signature, 2, got) || got != 2 || signature[0] != 'P' || signature[1] != 'K') {
+    error = options.input + " is not a ZIP file";
+    return false;
+  }
+
+  // First pass: the plaintext's length and digest, which the header carries.
+  uint64_t length = 0;
+  auto hasher = factory.CreateSHA256();
+  if (!input->Seek(0) || !ForEachChunk(*input, [&](const uint8_t* data, uint32_t n) {
+        hasher->Update(data, n);
+        length += n;
+        return true;
+      })) {
+    error = "cannot read " + options.input;
+    return false;
+  }
+  uint8_t digest[32], headerKey[32], plain[1024], sealed[1024];
+  hasher->Final(digest);
+  if (RAND_bytes(headerKey, sizeof headerKey) != 1) {
+    error = "the system's random generator failed";
+    return false;
+  }
+  BuildPlainHeader(options.title, options.name, length, digest, headerKey, factory, plain);
+  if (!SealPlainHeader(plain, *key, factory, sealed)) {
+    error = "the private-key operation failed";
+    return false;
+  }
+
+  // Second pass: the encrypted payload, continuing the header's keystream.
+  auto output = AtomicOutput::Create(options.output, options.overwrite, false, error);
+  if (!output) return false;
+  AES_DRBG generator(factory, headerKey);
+  generator.setBlockCounter(layout::kPayloadFirstBlock);
+  uint64_t written = 0;
+  auto put = [&](const uint8_t* data, uint32_t n) {
+    uint32_t done = 0;
+    return output->file().Write(data, n, done) && done == n;
+  };
+  const bool ok = put(sealed, layout::kSize) && input->Seek(0) &&
+                  ForEachChunk(*input, [&](uint8_t* data, uint32_t n) {
+                    generator.ApplyKeystream(data, static_cast<int32_t>(n));
+                    written += n;
+                    return put(data, n);
+                  });
+  if (!ok || written != length) {
+    error = "cannot write " + options.output + " (or the input changed while it was read)";
+    return false;
+  }
+  return output->Commit(error);
+}
+
+bool VerifyPackage(const VerifyOptions& options, const CryptoFactory& factory,
+                   VerifyReport& report, std::string& error) {
+  uint8_t modulus[1024];
+  if (!ModulusFromHexFile(options.modulusPath, modulus, error)) return false;
+  auto package = PosixFile::OpenForReading(options.package);
+  if (!package) {
+    error = "cannot open the package " + options.package;
+    return false;
+  }
+  uint8_t sealed[1024];
+  uint32_t got = 0;
+  if (!package->Read(sealed, layout::kSize, got) || got != layout::kSize) {
+    error = "corrupted: the file is shorter than the 1024-byte header";
+    return false;
+  }
+  PackageHeader header;
+  UnsealFailure failure = UnsealFailure::kNone;
+  auto generator = UnsealHeaderWithModulus(sealed, header, factory, options.name, modulus, &failure);
+  if (!generator) {
+    switch (failure) {
+      case UnsealFailure::kHeaderDigest:
+        error = "corrupted: the header digest does not match (damaged, or sealed with another key)";
+        break;
+      case UnsealFailure::kZeroWord: error = "corrupted: the header's zero word is not 0"; break;
+      case UnsealFailure::kTitleField: error = "corrupted: the title field has no terminator"; break;
+      case UnsealFailure::kNameField: error = "corrupted: the name field has no terminator"; break;
+      default: error = "corrupted: the package was sealed for another name"; break;
+    }
+    return false;
+  }
+  report.title = header.title;
+  report.payloadLength = header.payloadLength;
+  const long long size = package->Size();
+  if (size >= 0 && static_cast<unsigned long long>(size) - layout::kSize < header.payloadLength) {
+    error = "corrupted: the payload is shorter than the header states";
+    return false;
+  }
+  PayloadStream stream{factory, header, *generator};
+  if (!stream.RunPayloadPass(*package, nullptr)) {
+    error = "corrupted: the payload digest does not match";
+    return false;
+  }
+  if (options.payloadOut.empty()) return true;
+  // Like the viewer: plaintext reaches the disk only after the whole payload verified.
+  auto output = AtomicOutput::Create(options.payloadOut, true, false, error);
+  if (!output) return false;
+  generator->setBlockCounter(layout::kPayloadFirstBlock);
+  if (!package->Seek(layout::kSize) || !stream.RunPayloadPass(*package, &output->file())) {
+    error = "cannot write " + options.payloadOut;
+    return false;
+  }
+  return output->Commit(error);
+}
+
+}  // namespace vellum::tool

@@ -1,0 +1,51 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "app/text.h"
+#include "crypto/crypto_factory.h"
+#include "tools/rsa_key.h"
+
+namespace vellum::tool {
+
+constexpr size_t kMaxTitleUnits = 127;
+constexpr size_t kMaxNameUnits = 191;
+
+// Lays out a plain header: P[0], the zero word and every uninterpreted byte
+// are 0, title and name are 0-terminated UTF-16LE, K stands in the clear at
+// 992..1023 and the header digest is filled in.
+void BuildPlainHeader(const Text& title, const Text& name, uint64_t payloadLength,
+                      const uint8_t payloadDigest[32], const uint8_t key[32],
+                      const CryptoFactory& factory, uint8_t plain[1024]);
+// Recomputes the header digest over P with P[0] and the digest field zero.
+void SetHeaderDigest(uint8_t plain[1024], const CryptoFactory& factory);
+// Seals a plain header whose bytes 992..1023 hold K: encrypts bytes 0..991
+// with keystream blocks 0..61, zeroes byte 0, masks K with the digest of
+// bytes 1..991 and applies the private key.
+bool SealPlainHeader(const uint8_t plain[1024], const RsaKey& key, const CryptoFactory& factory,
+                     uint8_t sealed[1024]);
+
+struct SealOptions {
+  std::string input, output, keyPath;
+  Text title, name;
+  bool overwrite = false;
+};
+bool SealPackage(const SealOptions& options, const CryptoFactory& factory, std::string& error);
+
+struct VerifyOptions {
+  std::string package, modulusPath, payloadOut;
+  Text name;
+};
+struct VerifyReport {
+  Text title;
+  uint64_t payloadLength = 0;
+};
+// Opens a package with the viewer's own unsealing and payload code.
+bool VerifyPackage(const VerifyOptions& options, const CryptoFactory& factory,
+                   VerifyReport& report, std::string& error);
+
+// Checks a package file name and a title against what a header can carry.
+bool CheckName(const Text& name, std::string& error);
+bool CheckTitle(const Text& title, std::string& error);
+
+}  // namespace vellum::tool
