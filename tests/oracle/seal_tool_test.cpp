@@ -1,0 +1,155 @@
+// The publisher's tool as its users meet it: every refusal says why, exits
+// non-zero and leaves nothing half-written behind.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+  int exitCode;
+  std::string output;  // stdout and stderr together
+};
+
+class SealToolTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = fs::temp_directory_path() / ("vellum-seal-test-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    Write("in.zip", std::string("PK\x05\x06", 4) + std::string(18, '\0'));  // an empty archive
+  }
+  void TearDown() override { fs::remove_all(dir); }
+
+  void Write(const std::string& name, const std::string& content) {
+    std::ofstream(dir / name, std::ios::binary) << content;
+  }
+  std::string Read(const std::string& name) const {
+    std::ifstream in(dir / name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  std::string Path(const std::string& name) const { return (dir / name).string(); }
+
+  Outcome Run(const std::string& arguments) {
+    const std::string command = "cd '" + dir.string() + "' && '" VELLUM_SEAL_TOOL "' " + arguments + " 2>&1";
+    Outcome outcome{-1, {}};
+    FILE* pipe = ::popen(command.c_str(), "r");
+    char buffer[512];
+    while (pipe && std::fgets(buffer, sizeof buffer, pipe)) outcome.output += buffer;
+    const int status = pipe ? ::pclose(pipe) : -1;
+    outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return outcome;
+  }
+  Outcome Seal(const std::string& options, const std::string& output = "out") {
+    return Run("seal --key '" VELLUM_SOURCE_DIR "/keys/test_private_key.pem' " + options + " in.zip " + output);
+  }
+  Outcome Verify(const std::string& name, const std::string& package = "out") {
+    return Run("verify --modulus '" VELLUM_SOURCE_DIR "/keys/test_public_modulus.hex' --name " + name + " " + package);
+  }
+  // Nothing but the files a test made itself: no partial outputs.
+  std::size_t Entries() const {
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
+  }
+
+  fs::path dir;
+};
+
+#define EXPECT_REFUSED(outcome, text)                          \
+  do {                                                         \
+    const Outcome o_ = (outcome);                              \
+    EXPECT_EQ(o_.exitCode, 1) << o_.output;                    \
+    EXPECT_NE(o_.output.find(text), std::string::npos) << o_.output; \
+  } while (0)
+
+TEST_F(SealToolTest, SealsAndVerifies) {
+  const Outcome sealed = Seal("--name viewer_data --title '\xe6\x97\xa5\xe6\x9c\xac'");  // 日本
+  ASSERT_EQ(sealed.exitCode, 0) << sealed.output;
+  const Outcome verified = Verify("VIEWER_DATA");
+  EXPECT_EQ(verified.exitCode, 0) << verified.output;
+  EXPECT_NE(verified.output.find("title=\xe6\x97\xa5\xe6\x9c\xac\nlength=22\n"), std::string::npos) << verified.output;
+  EXPECT_EQ(fs::status(dir / "out").permissions() & fs::perms::others_write, fs::perms::none);
+}
+
+TEST_F(SealToolTest, RefusesBadInputFiles) {
+  EXPECT_REFUSED(Run("seal --key '" VELLUM_SOURCE_DIR "/keys/test_private_key.pem' --name n missing.zip out"),
+                 "cannot open the input missing.zip");
+  Write("notzip", "hello");
+  EXPECT_REFUSED(Run("seal --key '" VELLUM_SOURCE_DIR "/keys/test_private_key.pem' --name n notzip out"),
+                 "is not a ZIP file");
+  EXPECT_REFUSED(Run("seal --key nokey.pem --name n in.zip out"), "cannot open the key file nokey.pem");
+  Write("garbage.pem", "not a key");
+  EXPECT_REFUSED(Run("seal --key garbage.pem --name n in.zip out"), "does not hold a PEM private key");
+  EXPECT_FALSE(fs::exists(dir / "out"));
+}
+
+TEST_F(SealToolTest, RefusesKeysOfTheWrongShape) {
+  ASSERT_EQ(std::system(("openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:2048 -out '" +
+                         Path("small.pem") + "' 2>/dev/null").c_str()), 0);
+  EXPECT_REFUSED(Run("seal --key small.pem --name n in.zip out"), "2048 bits; 8192 are required");
+  EXPECT_REFUSED(Run("seal --key '" VELLUM_SOURCE_DIR "/tests/data/exponent3_key.pem' --name n in.zip out"),
+                 "public exponent is not 65537");
+}
+
+TEST_F(SealToolTest, RefusesTitlesAndNamesThatDoNotFit) {
+  EXPECT_REFUSED(Seal("--name n --title " + std::string(128, 't')), "at most 127 fit");
+  EXPECT_EQ(Seal("--name n --title " + std::string(127, 't')).exitCode, 0);
+  EXPECT_REFUSED(Seal("--name " + std::string(192, 'n'), "out2"), "at most 191 fit");
+  for (const char* name : {"'a\\b'", "a/b", "c:x", "''"}) {
+    const Outcome o = Seal(std::string("--name ") + name, "out3");
+    EXPECT_EQ(o.exitCode, 1) << name << o.output;
+  }
+  EXPECT_REFUSED(Seal("--name \"$(printf '\\377')\"", "out4"), "not valid UTF-8");
+}
+
+TEST_F(SealToolTest, NeverReplacesOrHalfWritesOutputs) {
+  Write("out", "precious");
+  EXPECT_REFUSED(Seal("--name n"), "exists already");
+  EXPECT_EQ(Read("out"), "precious");
+  EXPECT_EQ(Seal("--name n --force").exitCode, 0);
+  EXPECT_EQ(Verify("n").exitCode, 0);
+
+  // A failure after writing began (the target is a folder) leaves no partial file.
+  fs::create_directory(dir / "folder");
+  const std::size_t before = Entries();
+  EXPECT_EQ(Seal("--name n --force", "folder").exitCode, 1);
+  EXPECT_EQ(Entries(), before);
+}
+
+TEST_F(SealToolTest, VerifySaysWhichCheckFailed) {
+  ASSERT_EQ(Seal("--name viewer_data").exitCode, 0);
+  EXPECT_REFUSED(Verify("other_data"), "sealed for another name");
+
+  const std::string bytes = Read("out");
+  Write("short", bytes.substr(0, 1000));
+  EXPECT_REFUSED(Verify("viewer_data", "short"), "shorter than the 1024-byte header");
+  Write("truncated", bytes.substr(0, bytes.size() - 1));
+  EXPECT_REFUSED(Verify("viewer_data", "truncated"), "payload is shorter");
+  std::string flipped = bytes;
+  flipped.back() ^= 1;
+  Write("flipped", flipped);
+  EXPECT_REFUSED(Verify("viewer_data", "flipped"), "payload digest does not match");
+  flipped = bytes;
+  flipped[500] ^= 1;
+  Write("badheader", flipped);
+  EXPECT_REFUSED(Verify("viewer_data", "badheader"), "header digest does not match");
+  Write("modulus.hex", "abc");
+  EXPECT_REFUSED(Run("verify --modulus modulus.hex --name viewer_data out"), "2048 digits");
+}
+
+TEST_F(SealToolTest, UsageErrorsExitWithTwo) {
+  EXPECT_EQ(Run("").exitCode, 2);
+  EXPECT_EQ(Run("frobnicate").exitCode, 2);
+  EXPECT_EQ(Run("seal --key k in.zip").exitCode, 2);
+  EXPECT_EQ(Run("seal --bogus x").exitCode, 2);
+  EXPECT_EQ(Run("--help").exitCode, 0);
+}
+
+}  // namespace

@@ -1,0 +1,16 @@
+// GoogleTest copies every failure and skip message to OutputDebugStringA.
+// That raises a debugger-notification exception, which Wine running under
+// user-mode 32-bit emulation cannot deliver: the test process dies instead of
+// reporting. The test programs therefore bind the import to a function that
+// discards the text; stdout still carries every message.
+#include <windows.h>
+
+namespace {
+void WINAPI DiscardDebugString(LPCSTR) {}
+}  // namespace
+
+extern "C" {
+// The import slot the linker would otherwise fill from kernel32.
+void(WINAPI* quietOutputDebugStringA)(LPCSTR) __asm__("__imp__OutputDebugStringA@4") =
+    DiscardDebugString;
+}
