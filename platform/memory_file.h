@@ -45,10 +45,24 @@ class MemoryFile final : public File {
     return true;
   }
 
+  bool GetSize(uint64_t& size) override {
+    size = bytes_->size();
+    return true;
+  }
+
+  bool SetTimes(const FileTimes& newTimes) override {
+    if (failSetTimes) return false;
+    if (newTimes.creation) times.creation = newTimes.creation;
+    if (newTimes.lastAccess) times.lastAccess = newTimes.lastAccess;
+    if (newTimes.lastWrite) times.lastWrite = newTimes.lastWrite;
+    return true;
+  }
+
   uint64_t position() const { return position_; }
   const std::vector<uint8_t>& bytes() const { return *bytes_; }
 
-  bool failReads = false, failWrites = false;
+  bool failReads = false, failWrites = false, failSetTimes = false;
+  FileTimes times;
   uint64_t readLimit = UINT64_MAX, writeLimit = UINT64_MAX;  // per call
   uint64_t totalRead = 0;
 

@@ -55,9 +55,28 @@ bool PosixFile::Seek(uint64_t offset) {
   return ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) != static_cast<off_t>(-1);
 }
 
-long long PosixFile::Size() const {
+bool PosixFile::GetSize(uint64_t& size) {
   struct stat st {};
-  return ::fstat(fd_, &st) == 0 ? static_cast<long long>(st.st_size) : -1;
+  if (::fstat(fd_, &st) != 0) return false;
+  size = static_cast<uint64_t>(st.st_size);
+  return true;
+}
+
+bool PosixFile::SetTimes(const FileTimes& times) {
+  // FILETIME counts 100 ns from 1601; Unix time counts from 1970.
+  constexpr uint64_t kUnixEpoch = 116444736000000000ull;
+  auto toTimespec = [](FileTime t) {
+    struct timespec ts {};
+    if (t < kUnixEpoch) {
+      ts.tv_nsec = UTIME_OMIT;
+    } else {
+      ts.tv_sec = static_cast<time_t>((t - kUnixEpoch) / 10000000);
+      ts.tv_nsec = static_cast<long>((t - kUnixEpoch) % 10000000 * 100);
+    }
+    return ts;
+  };
+  const struct timespec both[2] = {toTimespec(times.lastAccess), toTimespec(times.lastWrite)};
+  return ::futimens(fd_, both) == 0;  // Unix keeps no creation time
 }
 
 bool PosixFile::Sync() { return ::fsync(fd_) == 0; }

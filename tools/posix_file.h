@@ -16,8 +16,8 @@ class PosixFile final : public File {
   bool Read(void* buffer, uint32_t size, uint32_t& bytesRead) override;
   bool Write(const void* data, uint32_t size, uint32_t& bytesWritten) override;
   bool Seek(uint64_t offset) override;
-  // Size in bytes, or -1 when it cannot be told.
-  long long Size() const;
+  bool GetSize(uint64_t& size) override;
+  bool SetTimes(const FileTimes& times) override;
   // Flushes to the disk; false when the data may not have arrived.
   bool Sync();
 
@@ -38,6 +38,7 @@ class AtomicOutput {
                                               bool privateToOwner, std::string& error);
   ~AtomicOutput();
   File& file() { return *file_; }
+  const std::string& temporaryPath() const { return temporaryPath_; }
   bool Commit(std::string& error);
 
  private:

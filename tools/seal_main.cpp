@@ -24,11 +24,12 @@ constexpr int kFailure = 1, kUsage = 2;
 const char kUsageText[] =
     "usage:\n"
     "  vellum-seal keygen --key-out KEY.pem --modulus-out MODULUS.hex [--force]\n"
-    "  vellum-seal seal --key KEY.pem --name NAME [--title TITLE] [--force] INPUT.zip OUTPUT\n"
+    "  vellum-seal seal --key KEY.pem --name NAME [--title TITLE] [--force] INPUT OUTPUT\n"
     "  vellum-seal verify --modulus MODULUS.hex --name NAME [--payload-out FILE] PACKAGE\n"
     "\n"
     "NAME is the package file's name the header must carry: the viewer's base\n"
-    "name followed by _data (viewer.exe opens viewer_data). Texts are UTF-8.\n";
+    "name followed by _data (viewer.exe opens viewer_data). INPUT is a ZIP file,\n"
+    "or a folder whose files are archived. Texts are UTF-8.\n";
 
 struct Arguments {
   std::map<std::string, std::string> options;
@@ -161,7 +162,7 @@ int Verify(const Arguments& args, const CryptoFactory& factory) {
                 static_cast<unsigned long long>(report.payloadLength));
   }
   if (!ok) return Fail(error);
-  std::printf("every check holds\n");
+  std::printf("%severy check holds\n", report.entries.c_str());
   return 0;
 }
 

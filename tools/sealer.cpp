@@ -3,13 +3,17 @@
 #include <openssl/rand.h>
 
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 #include "crypto/aes_drbg.h"
 #include "package/package_header.h"
 #include "package/payload_stream.h"
 #include "package/unseal_header.h"
+#include "package/zip_reader.h"
 #include "tools/posix_file.h"
+#include "tools/utf.h"
+#include "tools/zip_writer.h"
 
 namespace vellum::tool {
 namespace {
@@ -32,6 +36,24 @@ bool ForEachChunk(File& file, Consume consume) {
     if (!file.Read(chunk.data(), PayloadStream::kChunkSize, got)) return false;
     if (got == 0) return true;
     if (!consume(chunk.data(), got)) return false;
+  }
+}
+
+// The top-level entries as the viewer's built-in reader offers them.
+bool ListArchive(const std::string& path, std::string& listing) {
+  auto file = PosixFile::OpenForReading(path);
+  if (!file) return false;
+  auto storage = OpenZipArchive(std::move(file), [](FileTime t) { return t; });
+  auto elements = storage ? storage->EnumElements() : nullptr;
+  if (!elements) return false;
+  for (;;) {
+    ElementStat stat;
+    const auto result = elements->Next(stat);
+    if (result == ElementEnumerator::Result::kFailed) return false;
+    if (result == ElementEnumerator::Result::kEnd) return true;
+    listing += stat.type == kElementStream
+                   ? "file   " + std::to_string(stat.size) + "\t" + TextToUtf8(stat.name) + "\n"
+                   : "folder (not shown)\t" + TextToUtf8(stat.name) + "\n";
   }
 }
 
@@ -108,14 +130,26 @@ bool SealPackage(const SealOptions& options, const CryptoFactory& factory, std::
   if (!CheckName(options.name, error) || !CheckTitle(options.title, error)) return false;
   auto key = RsaKey::LoadPrivate(options.keyPath, error);
   if (!key) return false;
-  auto input = PosixFile::OpenForReading(options.input);
-  if (!input) {
-    error = "cannot open the input " + options.input;
-    return false;
+  // A folder is archived first, into a file beside the output that goes away
+  // with this call.
+  std::unique_ptr<AtomicOutput> builtArchive;
+  std::unique_ptr<PosixFile> inputFile;
+  File* input = nullptr;
+  if (std::filesystem::is_directory(options.input)) {
+    builtArchive = AtomicOutput::Create(options.output + ".zip", true, true, error);
+    if (!builtArchive || !WriteFolderZip(options.input, builtArchive->file(), error)) return false;
+    input = &builtArchive->file();
+  } else {
+    inputFile = PosixFile::OpenForReading(options.input);
+    if (!inputFile) {
+      error = "cannot open the input " + options.input;
+      return false;
+    }
+    input = inputFile.get();
   }
   char signature[2] = {};
   uint32_t got = 0;
-  if (!input->Read(signature, 2, got) || got != 2 || signature[0] != 'P' || signature[1] != 'K') {
+  if (!input->Seek(0) || !input->Read(signature, 2, got) || got != 2 || signature[0] != 'P' || signature[1] != 'K') {
     error = options.input + " is not a ZIP file";
     return false;
   }
@@ -198,8 +232,8 @@ bool VerifyPackage(const VerifyOptions& options, const CryptoFactory& factory,
   }
   report.title = header.title;
   report.payloadLength = header.payloadLength;
-  const long long size = package->Size();
-  if (size >= 0 && static_cast<unsigned long long>(size) - layout::kSize < header.payloadLength) {
+  uint64_t size = 0;
+  if (package->GetSize(size) && size - layout::kSize < header.payloadLength) {
     error = "corrupted: the payload is shorter than the header states";
     return false;
   }
@@ -208,16 +242,24 @@ bool VerifyPackage(const VerifyOptions& options, const CryptoFactory& factory,
     error = "corrupted: the payload digest does not match";
     return false;
   }
-  if (options.payloadOut.empty()) return true;
-  // Like the viewer: plaintext reaches the disk only after the whole payload verified.
-  auto output = AtomicOutput::Create(options.payloadOut, true, false, error);
+  // Like the viewer: plaintext reaches the disk only after the whole payload
+  // verified. Without --payload-out it goes to a temporary file, just long
+  // enough to list it.
+  const std::string plainPath =
+      options.payloadOut.empty() ? (std::filesystem::temp_directory_path() / "vellum-verify").string()
+                                 : options.payloadOut;
+  auto output = AtomicOutput::Create(plainPath, true, false, error);
   if (!output) return false;
   generator->setBlockCounter(layout::kPayloadFirstBlock);
   if (!package->Seek(layout::kSize) || !stream.RunPayloadPass(*package, &output->file())) {
-    error = "cannot write " + options.payloadOut;
+    error = "cannot write " + plainPath;
     return false;
   }
-  return output->Commit(error);
+  if (!ListArchive(output->temporaryPath(), report.entries)) {
+    error = "the payload is not a ZIP archive the viewer can open";
+    return false;
+  }
+  return options.payloadOut.empty() || output->Commit(error);
 }
 
 }  // namespace vellum::tool

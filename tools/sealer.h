@@ -26,7 +26,7 @@ bool SealPlainHeader(const uint8_t plain[1024], const RsaKey& key, const CryptoF
                      uint8_t sealed[1024]);
 
 struct SealOptions {
-  std::string input, output, keyPath;
+  std::string input, output, keyPath;  // input: a ZIP file, or a folder to archive
   Text title, name;
   bool overwrite = false;
 };
@@ -39,6 +39,7 @@ struct VerifyOptions {
 struct VerifyReport {
   Text title;
   uint64_t payloadLength = 0;
+  std::string entries;  // the archive's top-level entries, one a line
 };
 // Opens a package with the viewer's own unsealing and payload code.
 bool VerifyPackage(const VerifyOptions& options, const CryptoFactory& factory,

@@ -38,8 +38,10 @@ class SealToolTest : public ::testing::Test {
   }
   std::string Path(const std::string& name) const { return (dir / name).string(); }
 
-  Outcome Run(const std::string& arguments) {
-    const std::string command = "cd '" + dir.string() + "' && '" VELLUM_SEAL_TOOL "' " + arguments + " 2>&1";
+  Outcome Run(const std::string& arguments) { return Shell("'" VELLUM_SEAL_TOOL "' " + arguments); }
+  // Runs a shell command in the test's folder.
+  Outcome Shell(const std::string& commandLine) {
+    const std::string command = "cd '" + dir.string() + "' && " + commandLine + " 2>&1";
     Outcome outcome{-1, {}};
     FILE* pipe = ::popen(command.c_str(), "r");
     char buffer[512];
@@ -142,6 +144,29 @@ TEST_F(SealToolTest, VerifySaysWhichCheckFailed) {
   EXPECT_REFUSED(Verify("viewer_data", "badheader"), "header digest does not match");
   Write("modulus.hex", "abc");
   EXPECT_REFUSED(Run("verify --modulus modulus.hex --name viewer_data out"), "2048 digits");
+}
+
+TEST_F(SealToolTest, SealsAFolderAsAStandardArchive) {
+  fs::create_directories(dir / "folder" / "sub");
+  Write("folder/report.txt", "annual");
+  Write("folder/\xe6\x97\xa5\xe6\x9c\xac.bin", std::string(100000, 'x'));  // 日本.bin
+  Write("folder/sub/hidden.txt", "not shown");
+  const Outcome sealed = Run("seal --key '" VELLUM_SOURCE_DIR "/keys/test_private_key.pem' --name n folder out");
+  ASSERT_EQ(sealed.exitCode, 0) << sealed.output;
+  const Outcome verified = Run("verify --modulus '" VELLUM_SOURCE_DIR
+                               "/keys/test_public_modulus.hex' --name n --payload-out plain.zip out");
+  ASSERT_EQ(verified.exitCode, 0) << verified.output;
+  EXPECT_NE(verified.output.find("file   6\treport.txt\n"), std::string::npos) << verified.output;
+  EXPECT_NE(verified.output.find("file   100000\t\xe6\x97\xa5\xe6\x9c\xac.bin\n"), std::string::npos);
+  EXPECT_EQ(verified.output.find("hidden"), std::string::npos);
+  // Other tools read the archive the same way.
+  EXPECT_EQ(Shell("LC_ALL=C.UTF-8 unzip -tq plain.zip").exitCode, 0);
+  EXPECT_EQ(Read("plain.zip").size() < 2000, true);  // deflated
+
+  Write("folder/CON", "device name");
+  EXPECT_REFUSED(Run("seal --key '" VELLUM_SOURCE_DIR "/keys/test_private_key.pem' --name n folder out2"),
+                 "cannot be shown by the viewer");
+  EXPECT_FALSE(fs::exists(dir / "out2"));
 }
 
 TEST_F(SealToolTest, UsageErrorsExitWithTwo) {

@@ -1,0 +1,64 @@
+#include "package/extraction.h"
+
+#include <vector>
+
+#include "package/zip_reader.h"
+
+namespace vellum {
+namespace {
+
+constexpr uint32_t kCopyBufferSize = 65536;
+
+// Fills size bytes unless the stream ends or fails first.
+bool ReadFully(ByteStream& stream, uint8_t* buffer, uint32_t size) {
+  uint32_t filled = 0;
+  while (filled < size) {
+    uint32_t got = 0;
+    if (!stream.Read(buffer + filled, size - filled, got) || got == 0) return false;
+    filled += got;
+  }
+  return true;
+}
+
+bool CopyBytes(ByteStream& stream, File& file, uint64_t size) {
+  std::vector<uint8_t> buffer(kCopyBufferSize);
+  for (uint64_t remaining = size; remaining != 0;) {
+    const uint32_t chunk = remaining >= kCopyBufferSize ? kCopyBufferSize : static_cast<uint32_t>(remaining);
+    uint32_t written = 0;
+    if (!ReadFully(stream, buffer.data(), chunk)) return false;
+    if (!file.Write(buffer.data(), chunk, written) || written != chunk) return false;
+    remaining -= chunk;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool CopyStreamToFile(Platform& platform, ByteStream& stream, const ElementStat& stat, const Text& path) {
+  auto file = platform.CreateAlways(path);
+  if (!file) return false;
+  if (!CopyBytes(stream, *file, stat.size)) {
+    file.reset();  // close before deleting
+    platform.DeleteFile(path);
+    return false;
+  }
+  return file->SetTimes({stat.ctime, stat.atime, stat.mtime});
+}
+
+bool ExtractStorage(Platform& platform, ArchiveStorage& storage, const Text& destination) {
+  if (!platform.CreateDirectory(destination)) return false;
+  auto elements = storage.EnumElements();
+  if (!elements) return false;
+  for (;;) {
+    ElementStat stat;
+    if (elements->Next(stat) != ElementEnumerator::Result::kElement) break;
+    // Only files directly inside the folder: never a path, a device or "..".
+    if (stat.type != kElementStream || !IsPlainFileName(stat.name)) continue;
+    if (auto stream = storage.OpenStream(stat.name)) {
+      CopyStreamToFile(platform, *stream, stat, destination + u'\\' + stat.name);
+    }
+  }
+  return true;
+}
+
+}  // namespace vellum

@@ -1,0 +1,89 @@
+#include "package/loader.h"
+
+#include "app/messages.h"
+#include "app/path.h"
+#include "app/work_folder.h"
+#include "package/extraction.h"
+#include "package/payload_stream.h"
+#include "package/unseal_header.h"
+
+namespace vellum {
+namespace {
+
+// The temporary archive: plaintext on disk, so it goes on every path once
+// it exists, success or failure.
+class TemporaryArchive {
+ public:
+  TemporaryArchive(Platform& platform, Text path) : platform_(platform), path_(std::move(path)) {}
+  ~TemporaryArchive() {
+    file.reset();
+    if (created_) platform_.DeleteFile(path_);
+  }
+  bool Create() {
+    file = platform_.CreateAlways(path_);
+    created_ = file != nullptr;
+    return created_;
+  }
+  const Text& path() const { return path_; }
+  std::unique_ptr<File> file;
+
+ private:
+  Platform& platform_;
+  Text path_;
+  bool created_ = false;
+};
+
+bool Fail(Text& loadMessage, const char16_t* message) {
+  loadMessage = message;
+  return false;
+}
+
+}  // namespace
+
+bool LoadPackage(Platform& platform, const Text& packagePath, const Text& packageName,
+                 const Text& tempDir, const CryptoFactory& factory, Text& workFolder,
+                 Text& packageTitle, Text& loadMessage) {
+  namespace layout = header_layout;
+  auto package = platform.OpenForReading(packagePath);
+  if (!package) return Fail(loadMessage, kMessageCannotOpenPackage);
+
+  uint8_t sealed[layout::kSize];
+  uint32_t got = 0;
+  if (!package->Read(sealed, layout::kSize, got) || got != layout::kSize) {
+    return Fail(loadMessage, kMessagePackageCorrupted);
+  }
+  PackageHeader header;
+  auto generator = UnsealHeader(sealed, header, factory, packageName);
+  if (!generator) return Fail(loadMessage, kMessagePackageCorrupted);
+
+  // Verify the whole payload before any plaintext reaches the disk.
+  const uint64_t payloadStart = generator->blockCounter();
+  const PayloadStream stream{factory, header, *generator};
+  if (!stream.RunPayloadPass(*package, nullptr)) return Fail(loadMessage, kMessagePackageCorrupted);
+  generator->setBlockCounter(payloadStart);
+  package->Seek(layout::kSize);  // a failed seek shows as a failed writing pass
+
+  const Text guidName = NewGuidName(platform);
+  if (guidName.empty()) return Fail(loadMessage, kMessageCannotCreateTemporaryFiles);
+  // Anything already named like this run's folder or archive: never reuse it.
+  if (platform.FindFiles(JoinPath(tempDir, guidName + u"*"))) {
+    return Fail(loadMessage, kMessageCannotCreateTemporaryFiles);
+  }
+  workFolder = JoinPath(tempDir, guidName);
+
+  TemporaryArchive archive(platform, JoinPath(tempDir, guidName + u".zip"));
+  if (!archive.Create() || !stream.RunPayloadPass(*package, archive.file.get())) {
+    return Fail(loadMessage, kMessageCannotCreateTemporaryFiles);
+  }
+  archive.file.reset();
+
+  if (auto storage = platform.OpenArchive(archive.path())) {
+    ExtractStorage(platform, *storage, workFolder);
+  } else {
+    return Fail(loadMessage, kMessageCannotCreateTemporaryFiles);
+  }
+  packageTitle = header.title;
+  return true;
+}
+
+}  // namespace vellum

@@ -1,0 +1,86 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/file.h"
+
+// Record layouts of the ZIP format (PKWARE APPNOTE) as the built-in reader
+// needs them. All numbers are little-endian.
+namespace vellum::zip {
+
+constexpr uint32_t kLocalHeaderSignature = 0x04034b50;
+constexpr uint32_t kCentralHeaderSignature = 0x02014b50;
+constexpr uint32_t kEndSignature = 0x06054b50;
+constexpr uint32_t kEnd64Signature = 0x06064b50;
+constexpr uint32_t kEnd64LocatorSignature = 0x07064b50;
+
+constexpr uint32_t kLocalHeaderSize = 30;
+constexpr uint32_t kCentralHeaderSize = 46;
+constexpr uint32_t kEndSize = 22;
+constexpr uint32_t kEnd64Size = 56;
+constexpr uint32_t kEnd64LocatorSize = 20;
+constexpr uint32_t kMaxCommentSize = 0xFFFF;
+
+constexpr uint16_t kFlagEncrypted = 1 << 0;
+constexpr uint16_t kFlagUtf8Name = 1 << 11;
+
+constexpr uint16_t kMethodStored = 0;
+constexpr uint16_t kMethodDeflated = 8;
+
+constexpr uint16_t kHostUnix = 3;  // high byte of "version made by"
+
+constexpr uint16_t kExtraZip64 = 0x0001;
+constexpr uint16_t kExtraNtfs = 0x000A;
+constexpr uint16_t kExtraUnixTime = 0x5455;
+constexpr uint16_t kExtraUnicodePath = 0x7075;
+
+// A 16- or 32-bit field holding this value has its real value in ZIP64 records.
+constexpr uint16_t kSaturated16 = 0xFFFF;
+constexpr uint32_t kSaturated32 = 0xFFFFFFFF;
+
+inline uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+inline uint32_t Le32(const uint8_t* p) { return Le16(p) | static_cast<uint32_t>(Le16(p + 2)) << 16; }
+inline uint64_t Le64(const uint8_t* p) { return Le32(p) | static_cast<uint64_t>(Le32(p + 4)) << 32; }
+
+// The fixed part of a central directory record.
+struct CentralHeader {
+  uint16_t madeBy, flags, method, dosTime, dosDate;
+  uint32_t crc;
+  uint64_t compressedSize, size, localOffset;
+  uint16_t nameLength, extraLength, commentLength;
+};
+
+inline CentralHeader ParseCentralHeader(const uint8_t* p) {
+  return {Le16(p + 4),  Le16(p + 8),  Le16(p + 10), Le16(p + 12), Le16(p + 14),
+          Le32(p + 16), Le32(p + 20), Le32(p + 24), Le32(p + 42), Le16(p + 28),
+          Le16(p + 30), Le16(p + 32)};
+}
+
+// Calls visit(id, data, size) for each well-formed extra field; a field that
+// claims more bytes than are left ends the walk.
+template <typename Visit>
+void ForEachExtraField(const uint8_t* extra, size_t size, Visit visit) {
+  size_t at = 0;
+  while (size - at >= 4) {
+    const uint16_t id = Le16(extra + at), length = Le16(extra + at + 2);
+    at += 4;
+    if (length > size - at) return;
+    visit(id, extra + at, static_cast<size_t>(length));
+    at += length;
+  }
+}
+
+// Reads exactly size bytes at offset; false when the file fails or ends first.
+inline bool ReadExactly(File& file, uint64_t offset, void* buffer, uint32_t size) {
+  if (!file.Seek(offset)) return false;
+  auto* out = static_cast<uint8_t*>(buffer);
+  while (size != 0) {
+    uint32_t got = 0;
+    if (!file.Read(out, size, got) || got == 0 || got > size) return false;
+    out += got;
+    size -= got;
+  }
+  return true;
+}
+
+}  // namespace vellum::zip

@@ -1,0 +1,237 @@
+#include "package/zip_reader.h"
+
+#include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "package/zip_entry_stream.h"
+#include "package/zip_format.h"
+#include "package/zip_names.h"
+#include "package/zip_times.h"
+
+namespace vellum {
+namespace {
+
+using namespace zip;
+
+// Where the central directory lies and how many records it holds.
+struct Directory {
+  uint64_t offset = 0, size = 0, entries = 0;
+};
+
+// Offset in tail of the last end record whose comment fits in tail, or -1.
+int64_t FindEndRecord(const std::vector<uint8_t>& tail) {
+  for (size_t at = tail.size() - kEndSize + 1; at-- > 0;) {
+    if (Le32(&tail[at]) == kEndSignature && at + kEndSize + Le16(&tail[at + 20]) <= tail.size()) {
+      return static_cast<int64_t>(at);
+    }
+  }
+  return -1;
+}
+
+// The ZIP64 end record that the locator before the end record points to.
+// False when there is none; the end record's own fields then stand.
+bool ReadEnd64Record(File& file, uint64_t endOffset, Directory& directory, uint64_t& recordOffset) {
+  uint8_t locator[kEnd64LocatorSize], record[kEnd64Size];
+  if (endOffset < kEnd64LocatorSize + kEnd64Size) return false;
+  const uint64_t locatorOffset = endOffset - kEnd64LocatorSize;
+  if (!ReadExactly(file, locatorOffset, locator, kEnd64LocatorSize) ||
+      Le32(locator) != kEnd64LocatorSignature) {
+    return false;
+  }
+  const uint64_t offset = Le64(locator + 8);
+  if (offset > locatorOffset - kEnd64Size || !ReadExactly(file, offset, record, kEnd64Size) ||
+      Le32(record) != kEnd64Signature) {
+    return false;
+  }
+  directory = {Le64(record + 48), Le64(record + 40), Le64(record + 32)};
+  recordOffset = offset;
+  return true;
+}
+
+// Finds the end record in the file's last 64 KiB + 22 bytes, searching from
+// the back, and the central directory it describes, which must lie before it.
+bool FindDirectory(File& file, uint64_t fileSize, Directory& directory) {
+  if (fileSize < kEndSize) return false;
+  std::vector<uint8_t> tail(std::min<uint64_t>(fileSize, kEndSize + kMaxCommentSize));
+  const uint64_t tailOffset = fileSize - tail.size();
+  if (!ReadExactly(file, tailOffset, tail.data(), static_cast<uint32_t>(tail.size()))) return false;
+  const int64_t at = FindEndRecord(tail);
+  if (at < 0) return false;
+  const uint8_t* end = &tail[at];
+  uint64_t limit = tailOffset + at;
+  if (!ReadEnd64Record(file, limit, directory, limit)) {
+    directory = {Le32(end + 16), Le32(end + 12), Le16(end + 10)};
+  }
+  return directory.offset <= limit && directory.size <= limit - directory.offset;
+}
+
+// Sequential reads of the central directory through one fixed buffer.
+class DirectoryReader {
+ public:
+  DirectoryReader(File& file, const Directory& directory)
+      : file_(file), next_(directory.offset), end_(directory.offset + directory.size), buffer_(kBufferSize) {}
+
+  // False when the directory or the file ends first; out null skips.
+  bool Read(uint8_t* out, uint32_t size) {
+    while (size != 0) {
+      if (position_ == filled_ && !Refill()) return false;
+      const uint32_t count = std::min(size, filled_ - position_);
+      if (out) out = std::copy_n(buffer_.data() + position_, count, out);
+      position_ += count;
+      size -= count;
+    }
+    return true;
+  }
+
+ private:
+  static constexpr uint32_t kBufferSize = 65536;
+
+  bool Refill() {
+    const auto count = static_cast<uint32_t>(std::min<uint64_t>(kBufferSize, end_ - next_));
+    if (count == 0 || !ReadExactly(file_, next_, buffer_.data(), count)) return false;
+    next_ += count;
+    position_ = 0;
+    filled_ = count;
+    return true;
+  }
+
+  File& file_;
+  uint64_t next_, end_;
+  std::vector<uint8_t> buffer_;
+  uint32_t position_ = 0, filled_ = 0;
+};
+
+// Replaces saturated sizes and offset by the ZIP64 field's values, which
+// follow in this order and only for the saturated ones. False when the field
+// lacks one that is needed.
+bool ApplyZip64Field(CentralHeader& header, const uint8_t* extra) {
+  uint64_t* const fields[3] = {&header.size, &header.compressedSize, &header.localOffset};
+  bool needed = false, complete = false;
+  for (uint64_t* field : fields) needed |= *field == kSaturated32;
+  ForEachExtraField(extra, header.extraLength, [&](uint16_t id, const uint8_t* data, size_t size) {
+    if (id != kExtraZip64 || complete) return;
+    size_t at = 0;
+    for (uint64_t* field : fields) {
+      if (*field != kSaturated32) continue;
+      if (size - at < 8) return;
+      *field = Le64(data + at);
+      at += 8;
+    }
+    complete = true;
+  });
+  return !needed || complete;
+}
+
+// The archive's top-level elements in central-directory order, and the
+// streams by name.
+struct Catalog {
+  struct Element {
+    ElementStat stat;
+    EntryData data;
+  };
+  std::vector<Element> elements;
+  std::unordered_map<Text, size_t> streamsByName, streamsByFoldedName;
+  std::unordered_set<Text> foldedStorageNames;
+
+  void Add(const Text& name, const CentralHeader& header, const uint8_t* extra, bool sizesKnown,
+           const LocalToUtc& localToUtc) {
+    const size_t separator = name.find_first_of(u"/\\");
+    const Text top = name.substr(0, separator);
+    if (!IsPlainFileName(top)) return;
+    Element element;
+    if (separator != Text::npos) {
+      // A folder entry or one inside a folder: its top folder, once.
+      if (!foldedStorageNames.insert(FoldAsciiCase(top)).second) return;
+      element.stat.type = kElementStorage;
+    } else {
+      // The first of exactly equal names; names differing in case are all kept.
+      if (!sizesKnown || streamsByName.count(top)) return;
+      element.stat.type = kElementStream;
+      element.stat.size = header.size;
+      element.data = {header.localOffset, header.compressedSize, header.size,
+                      header.crc,         header.method,         header.flags};
+      streamsByName.emplace(top, elements.size());
+      streamsByFoldedName.emplace(FoldAsciiCase(top), elements.size());
+    }
+    element.stat.name = top;
+    SetEntryTimes(element.stat, header, extra, localToUtc);
+    elements.push_back(std::move(element));
+  }
+};
+
+// Reads every central record; false when one is malformed or the directory
+// holds fewer records than the end record counts.
+bool ReadCatalog(File& file, const Directory& directory, const LocalToUtc& localToUtc,
+                 Catalog& catalog) {
+  DirectoryReader reader(file, directory);
+  std::vector<uint8_t> fixed(kCentralHeaderSize), name(0xFFFF), extra(0xFFFF);
+  for (uint64_t i = 0; i < directory.entries; ++i) {
+    if (!reader.Read(fixed.data(), kCentralHeaderSize) || Le32(fixed.data()) != kCentralHeaderSignature) {
+      return false;
+    }
+    CentralHeader header = ParseCentralHeader(fixed.data());
+    if (!reader.Read(name.data(), header.nameLength) || !reader.Read(extra.data(), header.extraLength) ||
+        !reader.Read(nullptr, header.commentLength)) {
+      return false;
+    }
+    const bool sizesKnown = ApplyZip64Field(header, extra.data());
+    catalog.Add(DecodeEntryName(header, name.data(), extra.data()), header, extra.data(), sizesKnown,
+                localToUtc);
+  }
+  return true;
+}
+
+class ZipEnumerator final : public ElementEnumerator {
+ public:
+  explicit ZipEnumerator(std::shared_ptr<const Catalog> catalog) : catalog_(std::move(catalog)) {}
+
+  Result Next(ElementStat& stat) override {
+    if (next_ == catalog_->elements.size()) return Result::kEnd;
+    stat = catalog_->elements[next_++].stat;
+    return Result::kElement;
+  }
+
+ private:
+  std::shared_ptr<const Catalog> catalog_;
+  size_t next_ = 0;
+};
+
+class ZipStorage final : public ArchiveStorage {
+ public:
+  ZipStorage(std::shared_ptr<File> file, std::shared_ptr<const Catalog> catalog)
+      : file_(std::move(file)), catalog_(std::move(catalog)) {}
+
+  std::unique_ptr<ElementEnumerator> EnumElements() override {
+    return std::make_unique<ZipEnumerator>(catalog_);
+  }
+
+  // An exactly matching name first, else one that differs in ASCII case only.
+  std::unique_ptr<ByteStream> OpenStream(const Text& name) override {
+    auto found = catalog_->streamsByName.find(name);
+    if (found == catalog_->streamsByName.end()) {
+      found = catalog_->streamsByFoldedName.find(FoldAsciiCase(name));
+      if (found == catalog_->streamsByFoldedName.end()) return nullptr;
+    }
+    return OpenEntryStream(file_, catalog_->elements[found->second].data);
+  }
+
+ private:
+  std::shared_ptr<File> file_;
+  std::shared_ptr<const Catalog> catalog_;
+};
+
+}  // namespace
+
+std::unique_ptr<ArchiveStorage> OpenZipArchive(std::unique_ptr<File> file, LocalToUtc localToUtc) {
+  if (!file) return nullptr;
+  uint64_t fileSize = 0;
+  Directory directory;
+  if (!file->GetSize(fileSize) || !FindDirectory(*file, fileSize, directory)) return nullptr;
+  auto catalog = std::make_shared<Catalog>();
+  if (!ReadCatalog(*file, directory, localToUtc, *catalog)) return nullptr;
+  return std::make_unique<ZipStorage>(std::move(file), std::move(catalog));
+}
+
+}  // namespace vellum

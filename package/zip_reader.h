@@ -1,0 +1,24 @@
+#pragma once
+#include <functional>
+#include <memory>
+
+#include "platform/archive_storage.h"
+#include "platform/file.h"
+
+namespace vellum {
+
+// Converts a ZIP entry's DOS date and time, which are local time, to UTC.
+using LocalToUtc = std::function<FileTime(FileTime local)>;
+
+// The built-in ZIP reader: offers a ZIP file's top-level entries as a
+// storage, like the shell's ZIP folder does. Files at the top level are
+// streams; each top-level folder (explicit, or implied by deeper entries) is
+// one storage element. Names that are not one plain file name are never
+// offered as streams. Null when the file is not a readable ZIP archive.
+std::unique_ptr<ArchiveStorage> OpenZipArchive(std::unique_ptr<File> file, LocalToUtc localToUtc);
+
+// True when name can be a file directly inside a folder: not empty, not "."
+// or "..", no \ / : or control characters, no device name (CON, NUL, COM1...).
+bool IsPlainFileName(const Text& name);
+
+}  // namespace vellum

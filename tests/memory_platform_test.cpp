@@ -1,0 +1,278 @@
+#include "platform/memory_platform.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "tests/support/test_data.h"
+
+namespace vellum {
+namespace {
+
+const Text kTemp = u"C:\\Users\\me\\Temp";
+
+std::vector<Text> Search(Platform& platform, const Text& pattern) {
+  std::vector<Text> names;
+  auto search = platform.FindFiles(pattern);
+  FoundEntry entry;
+  while (search && search->Next(entry)) names.push_back(entry.name);
+  return names;
+}
+
+std::vector<uint8_t> Bytes(const char* text) {
+  return std::vector<uint8_t>(text, text + std::strlen(text));
+}
+
+TEST(MemoryPlatform, NamesCompareIgnoringLetterCaseAndKeepTheirOwn) {
+  MemoryPlatform platform;
+  platform.AddFile(kTemp + u"\\Data.Bin", Bytes("abc"));
+  EXPECT_TRUE(platform.Exists(u"c:\\users\\ME\\temp\\DATA.BIN"));
+  EXPECT_TRUE(platform.OpenForReading(u"C:/USERS/me/TEMP/data.bin"));
+  EXPECT_FALSE(platform.CreateDirectory(kTemp + u"\\DATA.bin"));
+  EXPECT_EQ(Search(platform, kTemp + u"\\d*"), std::vector<Text>{u"Data.Bin"});
+  // Re-creating under another case truncates the same file, keeping its name.
+  EXPECT_TRUE(platform.CreateAlways(kTemp + u"\\dAtA.bIn"));
+  EXPECT_EQ(platform.ListAll(u"C:\\"),
+            (std::vector<Text>{u"C:\\Users", u"C:\\Users\\me", kTemp, kTemp + u"\\Data.Bin"}));
+  EXPECT_TRUE(platform.FileBytes(kTemp + u"\\data.bin").empty());
+}
+
+TEST(MemoryPlatform, MakesEntriesOnlyInExistingFolders) {
+  MemoryPlatform platform;
+  platform.AddFolder(kTemp);
+  EXPECT_FALSE(platform.CreateAlways(kTemp + u"\\missing\\a.txt"));
+  EXPECT_FALSE(platform.CreateDirectory(kTemp + u"\\missing\\sub"));
+  EXPECT_TRUE(platform.CreateDirectory(kTemp + u"\\made"));
+  EXPECT_FALSE(platform.CreateDirectory(kTemp + u"\\made"));  // exists already
+  EXPECT_TRUE(platform.CreateAlways(kTemp + u"\\made\\a.txt"));
+  EXPECT_FALSE(platform.CreateAlways(kTemp + u"\\made"));  // a folder, not a file
+  EXPECT_FALSE(platform.CreateAlways(kTemp + u"\\a?.txt"));
+  EXPECT_FALSE(platform.RemoveDirectory(kTemp + u"\\made"));  // not empty
+  EXPECT_TRUE(platform.DeleteFile(kTemp + u"\\made\\a.txt"));
+  EXPECT_TRUE(platform.RemoveDirectory(kTemp + u"\\made"));
+  EXPECT_FALSE(platform.Exists(kTemp + u"\\made"));
+}
+
+TEST(MemoryPlatform, SearchListsDotsFirstThenMatchingNamesInOrder) {
+  MemoryPlatform platform;
+  const Text guid = u"{5EB1A7C0-0000-4000-8000-000000000001}";
+  platform.AddFile(kTemp + u"\\zeta.txt");
+  platform.AddFile(kTemp + u"\\" + guid + u".zip");
+  platform.AddFolder(kTemp + u"\\" + guid);
+  platform.AddFile(kTemp + u"\\" + guid + u"\\inside.txt");
+
+  // In the order of the upper-cased names, as NTFS keeps them: '{' comes after 'Z'.
+  EXPECT_EQ(Search(platform, kTemp + u"\\*"),
+            (std::vector<Text>{u".", u"..", u"zeta.txt", guid, guid + u".zip"}));
+  EXPECT_EQ(Search(platform, kTemp + u"\\" + guid + u"*"),
+            (std::vector<Text>{guid, guid + u".zip"}));
+  EXPECT_EQ(Search(platform, kTemp + u"\\{5eb1a7c0*"), (std::vector<Text>{guid, guid + u".zip"}));
+  EXPECT_FALSE(platform.FindFiles(kTemp + u"\\{6*"));                  // nothing matches
+  EXPECT_FALSE(platform.FindFiles(kTemp + u"\\missing\\*"));           // no such folder
+  EXPECT_EQ(Search(platform, u"C:\\*"), std::vector<Text>{u"Users"});  // a root has no dots
+
+  auto search = platform.FindFiles(kTemp + u"\\" + guid + u"*");
+  FoundEntry entry;
+  ASSERT_TRUE(search->Next(entry));
+  EXPECT_TRUE(entry.isDirectory);
+  EXPECT_FALSE(entry.isReparsePoint);
+  ASSERT_TRUE(search->Next(entry));
+  EXPECT_FALSE(entry.isDirectory);
+  EXPECT_FALSE(search->Next(entry));
+}
+
+TEST(MemoryPlatform, SharingFollowsTheModesOfTheSeam) {
+  MemoryPlatform platform;
+  const Text path = kTemp + u"\\a.bin";
+  platform.AddFolder(kTemp);
+  {
+    auto created = platform.CreateAlways(path);  // shares nothing
+    ASSERT_TRUE(created);
+    EXPECT_FALSE(platform.CreateAlways(path));
+    EXPECT_FALSE(platform.OpenForReading(path));
+    EXPECT_FALSE(platform.DeleteFile(path));
+    EXPECT_FALSE(platform.OpenArchive(path));
+    uint32_t n = 0;
+    EXPECT_TRUE(created->Write("xyz", 3, n));
+    EXPECT_EQ(platform.OpenObjects(), 1);
+  }
+  EXPECT_EQ(platform.OpenObjects(), 0);
+  {
+    auto first = platform.OpenForReading(path);  // shares reading only
+    auto second = platform.OpenForReading(path);
+    ASSERT_TRUE(first && second);
+    EXPECT_FALSE(platform.CreateAlways(path));
+    EXPECT_FALSE(platform.DeleteFile(path));
+    uint32_t n = 0;
+    EXPECT_FALSE(first->Write("a", 1, n));  // no write access
+    EXPECT_FALSE(first->SetTimes({1, 2, 3}));
+    char buffer[4] = {};
+    EXPECT_TRUE(second->Read(buffer, 4, n));
+    EXPECT_EQ(n, 3u);
+  }
+  EXPECT_TRUE(platform.DeleteFile(path));
+}
+
+TEST(MemoryPlatform, HeldOpenAndReadOnlyFilesCannotBeDeleted) {
+  MemoryPlatform platform;
+  const Text held = kTemp + u"\\held.txt", readOnly = kTemp + u"\\readonly.txt";
+  platform.AddFile(held, Bytes("h"));
+  platform.AddFile(readOnly, Bytes("r"));
+  platform.HoldOpen(held);
+  platform.SetReadOnly(readOnly);
+  EXPECT_FALSE(platform.DeleteFile(held));
+  EXPECT_FALSE(platform.CreateAlways(held));
+  EXPECT_TRUE(platform.OpenForReading(held));  // the other program lets others read
+  EXPECT_FALSE(platform.DeleteFile(readOnly));
+  EXPECT_FALSE(platform.CreateAlways(readOnly));
+  EXPECT_EQ(platform.FileBytes(held), Bytes("h"));
+  platform.LetGo(held);
+  EXPECT_TRUE(platform.DeleteFile(held));
+}
+
+TEST(MemoryPlatform, JunctionIsListedAndRemovedWithoutItsTarget) {
+  MemoryPlatform platform;
+  const Text work = kTemp + u"\\work", link = work + u"\\link", target = u"C:\\Precious";
+  platform.AddFile(target + u"\\keep.txt", Bytes("keep"));
+  platform.AddJunction(link, target);
+
+  auto search = platform.FindFiles(work + u"\\l*");
+  FoundEntry entry;
+  ASSERT_TRUE(search && search->Next(entry));
+  EXPECT_EQ(entry.name, u"link");
+  EXPECT_TRUE(entry.isDirectory);
+  EXPECT_TRUE(entry.isReparsePoint);
+  // Through the link the target's contents are reached, as on a real volume.
+  EXPECT_EQ(Search(platform, link + u"\\*"), (std::vector<Text>{u".", u"..", u"keep.txt"}));
+  EXPECT_EQ(platform.FileBytes(link + u"\\keep.txt"), Bytes("keep"));
+  EXPECT_FALSE(platform.DeleteFile(link));
+
+  EXPECT_TRUE(platform.RemoveDirectory(link));  // removes the link alone, not empty as it is
+  EXPECT_FALSE(platform.Exists(link));
+  EXPECT_EQ(platform.FileBytes(target + u"\\keep.txt"), Bytes("keep"));
+}
+
+TEST(MemoryPlatform, FilesKeepTheirTimesAndGapsReadAsZeros) {
+  MemoryPlatform platform;
+  const Text path = kTemp + u"\\t.bin";
+  platform.AddFolder(kTemp);
+  auto file = platform.CreateAlways(path);
+  EXPECT_EQ(platform.FileTimesOf(path).lastWrite, platform.now);
+  EXPECT_TRUE(file->SetTimes({0, 7, 8}));  // 0: left as made
+  const FileTimes times = platform.FileTimesOf(path);
+  EXPECT_EQ(times.creation, platform.now);
+  EXPECT_EQ(times.lastAccess, 7u);
+  EXPECT_EQ(times.lastWrite, 8u);
+  uint32_t n = 0;
+  EXPECT_TRUE(file->Seek(2));
+  EXPECT_TRUE(file->Write("z", 1, n));
+  EXPECT_EQ(platform.FileBytes(path), (std::vector<uint8_t>{0, 0, 'z'}));
+}
+
+// Runs the same fixed series of seam calls and records whether each
+// succeeded, stopping where a failure leaves nothing to go on with.
+std::vector<bool> RunEveryKindOfCall(MemoryPlatform& platform) {
+  const std::vector<uint8_t> zip = testing::ReadTestData("viewer_data.zip");
+  platform.AddFile(kTemp + u"\\archive.zip", zip);
+  std::vector<bool> results;
+  auto note = [&](bool ok) {
+    results.push_back(ok);
+    return ok;
+  };
+  uint8_t buffer[8];
+  uint32_t n = 0;
+  uint64_t size = 0;
+  Text text;
+  if (auto file = platform.CreateAlways(kTemp + u"\\f.bin"); note(file != nullptr)) {
+    note(file->Write("12345678", 8, n) && n == 8);
+    note(file->Seek(0));
+    note(file->Read(buffer, 8, n) && n == 8);
+    note(file->GetSize(size));
+    note(file->SetTimes({1, 1, 1}));
+  }
+  if (auto file = platform.OpenForReading(kTemp + u"\\f.bin"); note(file != nullptr)) {
+    note(file->Read(buffer, 8, n) && n == 8);
+  }
+  note(platform.CreateDirectory(kTemp + u"\\d"));
+  if (auto search = platform.FindFiles(kTemp + u"\\*"); note(search != nullptr)) {
+    FoundEntry entry;
+    note(search->Next(entry));
+  }
+  note(platform.NewGuidText(text));
+  note(platform.DeleteFile(kTemp + u"\\f.bin"));
+  note(platform.RemoveDirectory(kTemp + u"\\d"));
+  if (auto storage = platform.OpenArchive(kTemp + u"\\archive.zip"); note(storage != nullptr)) {
+    if (auto elements = storage->EnumElements(); note(elements != nullptr)) {
+      ElementStat stat;
+      note(elements->Next(stat) == ElementEnumerator::Result::kElement);
+    }
+    if (auto stream = storage->OpenStream(u"readme.txt"); note(stream != nullptr)) {
+      note(stream->Read(buffer, 8, n) && n == 8);
+    }
+  }
+  return results;
+}
+
+TEST(MemoryPlatform, CallFaultHitsExactlyTheCallOfItsNumber) {
+  MemoryPlatform clean;
+  const std::vector<bool> normal = RunEveryKindOfCall(clean);
+  ASSERT_EQ(normal, std::vector<bool>(normal.size(), true));
+  ASSERT_EQ(clean.calls(), normal.size());  // every seam call is counted once
+  EXPECT_EQ(clean.OpenObjects(), 0);
+
+  for (uint64_t k = 1; k <= clean.calls(); ++k) {
+    MemoryPlatform platform;
+    platform.callFault.onCall = k;
+    const std::vector<bool> results = RunEveryKindOfCall(platform);
+    ASSERT_GE(results.size(), k) << "call " << k;
+    for (uint64_t i = 0; i < k; ++i) {
+      EXPECT_EQ(results[i], i + 1 != k)
+          << "call " << k << " (" << clean.callLog()[k - 1].operation << "), result " << i + 1;
+    }
+  }
+}
+
+TEST(MemoryPlatform, ShortFaultMovesFewerBytesAndSucceeds) {
+  MemoryPlatform platform;
+  const Text path = kTemp + u"\\s.bin";
+  platform.AddFile(path, Bytes("0123456789"));
+  platform.readFault = {2, Fault::kShort};  // counted over reads only
+  platform.callFault = {1, Fault::kShort};  // the open is not a transfer: it fails
+  EXPECT_FALSE(platform.OpenForReading(path));
+  auto file = platform.OpenForReading(path);
+  char buffer[10];
+  uint32_t n = 0;
+  ASSERT_TRUE(file->Read(buffer, 4, n));
+  EXPECT_EQ(n, 4u);
+  ASSERT_TRUE(file->Read(buffer, 4, n));
+  EXPECT_EQ(n, 2u);
+  EXPECT_EQ(std::string(buffer, 2), "45");
+  ASSERT_TRUE(file->Read(buffer, 10, n));
+  EXPECT_EQ(n, 4u);
+}
+
+TEST(MemoryPlatform, ArchiveStaysOpenUntilAllItsObjectsAreGone) {
+  MemoryPlatform platform;
+  const Text path = kTemp + u"\\a.zip";
+  platform.AddFile(path, testing::ReadTestData("viewer_data.zip"));
+  platform.failEnumerationAfter = 1;
+  auto storage = platform.OpenArchive(path);
+  ASSERT_TRUE(storage);
+  auto elements = storage->EnumElements();
+  ASSERT_TRUE(elements);
+  storage.reset();
+  EXPECT_FALSE(platform.DeleteFile(path));  // the enumerator still reads it
+  ElementStat stat;
+  EXPECT_EQ(elements->Next(stat), ElementEnumerator::Result::kElement);
+  EXPECT_EQ(elements->Next(stat), ElementEnumerator::Result::kFailed);
+  elements.reset();
+  EXPECT_EQ(platform.OpenObjects(), 0);
+  EXPECT_TRUE(platform.DeleteFile(path));
+
+  platform.AddFile(path, Bytes("not a zip"));
+  EXPECT_FALSE(platform.OpenArchive(path));
+}
+
+}  // namespace
+}  // namespace vellum
