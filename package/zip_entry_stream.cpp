@@ -114,7 +114,8 @@ class DeflatedStream final : public EntryStream {
     inflater_.avail_out = count;
     while (inflater_.avail_out != 0 && !ended_ && !broken_) {
       if (inflater_.avail_in == 0) {
-        const auto chunk = static_cast<uint32_t>(std::min<uint64_t>(kInputSize, source_.remaining()));
+        const auto chunk =
+            static_cast<uint32_t>(std::min<uint64_t>(kInputSize, source_.remaining()));
         if (chunk == 0 || !source_.Read(input_.data(), chunk)) {
           broken_ = true;
           break;
@@ -144,9 +145,12 @@ std::unique_ptr<ByteStream> OpenEntryStream(std::shared_ptr<File> file, const En
   uint8_t local[kLocalHeaderSize];
   if (!ReadExactly(*file, entry.localOffset, local, kLocalHeaderSize)) return nullptr;
   if (Le32(local) != kLocalHeaderSignature || (Le16(local + 6) & kFlagEncrypted)) return nullptr;
-  const uint64_t dataOffset = entry.localOffset + kLocalHeaderSize + Le16(local + 26) + Le16(local + 28);
+  const uint64_t dataOffset =
+      entry.localOffset + kLocalHeaderSize + Le16(local + 26) + Le16(local + 28);
   EntrySource source(std::move(file), dataOffset, entry.compressedSize);
-  if (entry.method == kMethodStored) return std::make_unique<StoredStream>(std::move(source), entry);
+  if (entry.method == kMethodStored) {
+    return std::make_unique<StoredStream>(std::move(source), entry);
+  }
   auto stream = std::make_unique<DeflatedStream>(std::move(source), entry);
   if (!stream->Start()) return nullptr;
   return stream;

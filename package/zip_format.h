@@ -39,8 +39,12 @@ constexpr uint16_t kSaturated16 = 0xFFFF;
 constexpr uint32_t kSaturated32 = 0xFFFFFFFF;
 
 inline uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-inline uint32_t Le32(const uint8_t* p) { return Le16(p) | static_cast<uint32_t>(Le16(p + 2)) << 16; }
-inline uint64_t Le64(const uint8_t* p) { return Le32(p) | static_cast<uint64_t>(Le32(p + 4)) << 32; }
+inline uint32_t Le32(const uint8_t* p) {
+  return Le16(p) | static_cast<uint32_t>(Le16(p + 2)) << 16;
+}
+inline uint64_t Le64(const uint8_t* p) {
+  return Le32(p) | static_cast<uint64_t>(Le32(p + 4)) << 32;
+}
 
 // The fixed part of a central directory record.
 struct CentralHeader {
@@ -51,9 +55,8 @@ struct CentralHeader {
 };
 
 inline CentralHeader ParseCentralHeader(const uint8_t* p) {
-  return {Le16(p + 4),  Le16(p + 8),  Le16(p + 10), Le16(p + 12), Le16(p + 14),
-          Le32(p + 16), Le32(p + 20), Le32(p + 24), Le32(p + 42), Le16(p + 28),
-          Le16(p + 30), Le16(p + 32)};
+  return {Le16(p + 4),  Le16(p + 8),  Le16(p + 10), Le16(p + 12), Le16(p + 14), Le32(p + 16),
+          Le32(p + 20), Le32(p + 24), Le32(p + 42), Le16(p + 28), Le16(p + 30), Le16(p + 32)};
 }
 
 // Calls visit(id, data, size) for each well-formed extra field; a field that

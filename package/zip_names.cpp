@@ -1,8 +1,8 @@
 #include "package/zip_names.h"
 
-#include <string_view>
-
 #include <zlib.h>
+
+#include <string_view>
 
 #include "package/zip_reader.h"
 
@@ -59,8 +59,8 @@ bool IsDeviceName(const Text& name) {
   // dropped: "nul.txt" and "CON .log" are devices too.
   Text base = FoldAsciiCase(name.substr(0, name.find(u'.')));
   base.erase(base.find_last_not_of(u' ') + 1);
-  if (base == u"CON" || base == u"PRN" || base == u"AUX" || base == u"NUL" ||
-      base == u"CONIN$" || base == u"CONOUT$") {
+  if (base == u"CON" || base == u"PRN" || base == u"AUX" || base == u"NUL" || base == u"CONIN$" ||
+      base == u"CONOUT$") {
     return true;
   }
   if (base.size() != 4 || (base.compare(0, 3, u"COM") != 0 && base.compare(0, 3, u"LPT") != 0)) {

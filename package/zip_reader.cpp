@@ -60,8 +60,9 @@ bool FindDirectory(File& file, uint64_t fileSize, Directory& directory) {
   const int64_t at = FindEndRecord(tail);
   if (at < 0) return false;
   const uint8_t* end = &tail[at];
-  uint64_t limit = tailOffset + at;
-  if (!ReadEnd64Record(file, limit, directory, limit)) {
+  const uint64_t endOffset = tailOffset + at;
+  uint64_t limit = endOffset;
+  if (!ReadEnd64Record(file, endOffset, directory, limit)) {
     directory = {Le32(end + 16), Le32(end + 12), Le16(end + 10)};
   }
   return directory.offset <= limit && directory.size <= limit - directory.offset;
@@ -71,7 +72,10 @@ bool FindDirectory(File& file, uint64_t fileSize, Directory& directory) {
 class DirectoryReader {
  public:
   DirectoryReader(File& file, const Directory& directory)
-      : file_(file), next_(directory.offset), end_(directory.offset + directory.size), buffer_(kBufferSize) {}
+      : file_(file),
+        next_(directory.offset),
+        end_(directory.offset + directory.size),
+        buffer_(kBufferSize) {}
 
   // False when the directory or the file ends first; out null skips.
   bool Read(uint8_t* out, uint32_t size) {
@@ -166,19 +170,21 @@ struct Catalog {
 bool ReadCatalog(File& file, const Directory& directory, const LocalToUtc& localToUtc,
                  Catalog& catalog) {
   DirectoryReader reader(file, directory);
-  std::vector<uint8_t> fixed(kCentralHeaderSize), name(0xFFFF), extra(0xFFFF);
+  uint8_t fixed[kCentralHeaderSize];
+  std::vector<uint8_t> name(0xFFFF), extra(0xFFFF);
   for (uint64_t i = 0; i < directory.entries; ++i) {
-    if (!reader.Read(fixed.data(), kCentralHeaderSize) || Le32(fixed.data()) != kCentralHeaderSignature) {
+    if (!reader.Read(fixed, kCentralHeaderSize) || Le32(fixed) != kCentralHeaderSignature) {
       return false;
     }
-    CentralHeader header = ParseCentralHeader(fixed.data());
-    if (!reader.Read(name.data(), header.nameLength) || !reader.Read(extra.data(), header.extraLength) ||
+    CentralHeader header = ParseCentralHeader(fixed);
+    if (!reader.Read(name.data(), header.nameLength) ||
+        !reader.Read(extra.data(), header.extraLength) ||
         !reader.Read(nullptr, header.commentLength)) {
       return false;
     }
     const bool sizesKnown = ApplyZip64Field(header, extra.data());
-    catalog.Add(DecodeEntryName(header, name.data(), extra.data()), header, extra.data(), sizesKnown,
-                localToUtc);
+    catalog.Add(DecodeEntryName(header, name.data(), extra.data()), header, extra.data(),
+                sizesKnown, localToUtc);
   }
   return true;
 }

@@ -1,9 +1,10 @@
+#include "package/zip_names.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "package/zip_names.h"
 #include "package/zip_reader.h"
 #include "tests/support/archive_reading.h"
 #include "tests/support/zip_builder.h"
@@ -23,10 +24,12 @@ TEST(ZipNamesTest, PlainFileNames) {
                           u"con1", u"NULL.txt", u"COM10", u"LPT", u"x.con", u"nul_.txt", u"..a"}) {
     EXPECT_TRUE(IsPlainFileName(name)) << ::testing::PrintToString(name);
   }
-  for (const Text name : {u"", u".", u"..", u"a/b", u"a\\b", u"C:", u"C:x", u"a:stream", u"tab\there",
-                          u"nul\x1Fz", u"a?", u"a*", u"<a>", u"a|b", u"\"q\"", u"trailing.",
-                          u"trailing ", u"CON", u"con", u"Prn.txt", u"aux.tar.gz", u"NUL", u"nul .txt",
-                          u"COM1", u"com9.log", u"LPT1", u"lpt0", u"COM\u00B9", u"CONIN$", u"conout$.x"}) {
+  for (const Text name :
+       {u"",         u".",        u"..",         u"a/b",       u"a\\b",      u"C:",
+        u"C:x",      u"a:stream", u"tab\there",  u"nul\x1Fz",  u"a?",        u"a*",
+        u"<a>",      u"a|b",      u"\"q\"",      u"trailing.", u"trailing ", u"CON",
+        u"con",      u"Prn.txt",  u"aux.tar.gz", u"NUL",       u"nul .txt",  u"COM1",
+        u"com9.log", u"LPT1",     u"lpt0",       u"COM\u00B9", u"CONIN$",    u"conout$.x"}) {
     EXPECT_FALSE(IsPlainFileName(name)) << ::testing::PrintToString(name);
   }
   EXPECT_FALSE(IsPlainFileName(Text(u"a\0b", 3)));
@@ -36,9 +39,28 @@ TEST(ZipNamesTest, PlainFileNames) {
 // become streams; a harmless first folder may still show as a storage.
 TEST(ZipNamesTest, HostileNamesAreLeftOut) {
   ZipBuilder zip;
-  for (const char* name : {"..\\x", "../x", "/abs", "\\abs", "C:x", "C:\\x", "C:/x", "\\\\server\\share\\x",
-                           "//server/share/x", "CON", "nul.txt", "Com1.log", "..", ".", "", "dots...",
-                           "space ", "a\x01" "b", "a/../b", "./c", "ok.txt"}) {
+  for (const char* name : {"..\\x",
+                           "../x",
+                           "/abs",
+                           "\\abs",
+                           "C:x",
+                           "C:\\x",
+                           "C:/x",
+                           "\\\\server\\share\\x",
+                           "//server/share/x",
+                           "CON",
+                           "nul.txt",
+                           "Com1.log",
+                           "..",
+                           ".",
+                           "",
+                           "dots...",
+                           "space ",
+                           "a\x01"
+                           "b",
+                           "a/../b",
+                           "./c",
+                           "ok.txt"}) {
     zip.Add(name, "payload");
   }
   auto storage = OpenZip(zip.Build());
@@ -74,12 +96,20 @@ TEST(ZipNamesTest, NamesAreDecodedByFlagHostAndUnicodePathField) {
   EXPECT_EQ(NameOf(Entry("\xF0\x9F\x98\x80.txt", kUtf8)), u"\U0001F600.txt");
   EXPECT_EQ(NameOf(Entry(japanese, 0, kUnix)), u"日本語.txt");
   // Code page 437 by default, and for Unix names that are not UTF-8.
-  EXPECT_EQ(NameOf(Entry("\x81" "ber \xE1\xF8\xFF.txt")), u"über ß°\u00A0.txt");
+  EXPECT_EQ(NameOf(Entry("\x81"
+                         "ber \xE1\xF8\xFF.txt")),
+            u"über ß°\u00A0.txt");
   EXPECT_EQ(NameOf(Entry(japanese)), u"µùÑµ£¼Φ¬₧.txt");
-  EXPECT_EQ(NameOf(Entry("\x81" "ber.txt", 0, kUnix)), u"über.txt");
+  EXPECT_EQ(NameOf(Entry("\x81"
+                         "ber.txt",
+                         0, kUnix)),
+            u"über.txt");
   // Malformed UTF-8 never decodes to a separator: an overlong "/" stays two
   // replacement characters.
-  EXPECT_EQ(NameOf(Entry("a\xC0\xAF" "b", kUtf8)), u"a\uFFFD\uFFFDb");
+  EXPECT_EQ(NameOf(Entry("a\xC0\xAF"
+                         "b",
+                         kUtf8)),
+            u"a\uFFFD\uFFFDb");
   EXPECT_EQ(NameOf(Entry("\xED\xA0\x80x", kUtf8)), u"\uFFFD\uFFFD\uFFFDx");  // a surrogate
   EXPECT_EQ(NameOf(Entry("\x01.txt")), u"<none>");  // control codes stay control codes
 

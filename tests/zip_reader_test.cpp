@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -77,7 +78,9 @@ TEST(ZipReaderTest, TopLevelFilesAreStreamsAndEachTopFolderOneStorage) {
 TEST(ZipReaderTest, StoredAndDeflatedStreamsOfEverySizeReadBack) {
   ZipBuilder zip;
   const size_t sizes[] = {0, 1, 65535, 65536, 65537, 300001};
-  auto name = [](const char* prefix, size_t size) { return std::string(prefix).append(std::to_string(size)); };
+  auto name = [](const char* prefix, size_t size) {
+    return std::string(prefix).append(std::to_string(size));
+  };
   for (size_t size : sizes) {
     zip.Add(name("s", size)).data = Pattern(size, static_cast<uint32_t>(size));
     zip.Add(name("d", size), {}, 8).data = Pattern(size, static_cast<uint32_t>(size));
@@ -91,8 +94,10 @@ TEST(ZipReaderTest, StoredAndDeflatedStreamsOfEverySizeReadBack) {
     for (const char* prefix : {"s", "d"}) {
       const std::string stored = name(prefix, size);
       const Text text(stored.begin(), stored.end());
-      EXPECT_EQ(ReadStream(*storage, text, size), Pattern(size, static_cast<uint32_t>(size))) << stored;
-      EXPECT_EQ(ReadStream(*storage, text, size, 1000), Pattern(size, static_cast<uint32_t>(size))) << stored;
+      EXPECT_EQ(ReadStream(*storage, text, size), Pattern(size, static_cast<uint32_t>(size)))
+          << stored;
+      EXPECT_EQ(ReadStream(*storage, text, size, 1000), Pattern(size, static_cast<uint32_t>(size)))
+          << stored;
     }
   }
 }
@@ -199,7 +204,8 @@ TEST(ZipReaderTest, TimesComeFromNtfsThenUnixThenDosFields) {
     entry.dosTime = kMay6Time;
   }
   zip.entries[0].centralExtra = testing::UnixTimesField(1, {1000});
-  for (const Bytes& more : {testing::NtfsTimesField(111, 222, 333), testing::UnixTimesField(1, {2000})}) {
+  for (const Bytes& more :
+       {testing::NtfsTimesField(111, 222, 333), testing::UnixTimesField(1, {2000})}) {
     zip.entries[0].centralExtra.insert(zip.entries[0].centralExtra.end(), more.begin(), more.end());
   }
   zip.entries[1].centralExtra = testing::UnixTimesField(1, {1714979290});
@@ -216,7 +222,8 @@ TEST(ZipReaderTest, TimesComeFromNtfsThenUnixThenDosFields) {
   const FileTime unixEpoch = 11644473600ull * kTicksPerSecond;
   EXPECT_EQ(times(0), (std::vector<FileTime>{111, 222, 333}));
   EXPECT_EQ(times(1), (std::vector<FileTime>{kMay6, kMay6, kMay6}));
-  EXPECT_EQ(times(2), (std::vector<FileTime>{unixEpoch + 10 * kTicksPerSecond, unixEpoch + 20 * kTicksPerSecond,
+  EXPECT_EQ(times(2), (std::vector<FileTime>{unixEpoch + 10 * kTicksPerSecond,
+                                             unixEpoch + 20 * kTicksPerSecond,
                                              unixEpoch + 30 * kTicksPerSecond}));
   const FileTime beforeEpoch = unixEpoch - 10 * kTicksPerSecond;
   EXPECT_EQ(times(3), (std::vector<FileTime>{beforeEpoch, beforeEpoch, beforeEpoch}));
@@ -232,9 +239,11 @@ TEST(ZipReaderTest, DosDatesFollowTheCalendar) {
   };
   const FileTime day = 86400 * kTicksPerSecond;
   const FileTime march1st2000 = zip::DosToFileTime(date(2000, 3, 1), 0);
-  EXPECT_EQ(zip::DosToFileTime(date(1980, 1, 1), 0), 315532800ull * kTicksPerSecond + 11644473600ull * kTicksPerSecond);
+  EXPECT_EQ(zip::DosToFileTime(date(1980, 1, 1), 0),
+            315532800ull * kTicksPerSecond + 11644473600ull * kTicksPerSecond);
   EXPECT_EQ(zip::DosToFileTime(date(2000, 2, 29), 0), march1st2000 - day);
-  EXPECT_EQ(zip::DosToFileTime(date(2000, 2, 28), 23 << 11 | 59 << 5 | 29), march1st2000 - day - 2 * kTicksPerSecond);
+  EXPECT_EQ(zip::DosToFileTime(date(2000, 2, 28), 23 << 11 | 59 << 5 | 29),
+            march1st2000 - day - 2 * kTicksPerSecond);
   EXPECT_EQ(zip::DosToFileTime(date(2024, 5, 6), kMay6Time), kMay6);
   EXPECT_EQ(zip::DosToFileTime(date(2107, 12, 31), 0),
             zip::DosToFileTime(date(2107, 12, 30), 0) + day);
@@ -251,7 +260,8 @@ TEST(ZipReaderTest, DosDatesFollowTheCalendar) {
 // 4 GiB without holding 4 GiB.
 class GapFile final : public File {
  public:
-  GapFile(Bytes head, uint64_t gap, Bytes tail) : head_(std::move(head)), gap_(gap), tail_(std::move(tail)) {}
+  GapFile(Bytes head, uint64_t gap, Bytes tail)
+      : head_(std::move(head)), gap_(gap), tail_(std::move(tail)) {}
 
   bool Read(void* buffer, uint32_t size, uint32_t& bytesRead) override {
     auto* out = static_cast<uint8_t*>(buffer);
@@ -259,13 +269,13 @@ class GapFile final : public File {
     uint64_t count = 0;
     if (position_ < gapStart) {
       count = std::min<uint64_t>(size, gapStart - position_);
-      std::copy_n(head_.begin() + position_, count, out);
+      std::memcpy(out, head_.data() + position_, count);
     } else if (position_ < tailStart) {
       count = std::min<uint64_t>(size, tailStart - position_);
-      std::fill_n(out, count, 0);
+      std::memset(out, 0, count);
     } else if (position_ - tailStart < tail_.size()) {
       count = std::min<uint64_t>(size, tail_.size() - (position_ - tailStart));
-      std::copy_n(tail_.begin() + (position_ - tailStart), count, out);
+      std::memcpy(out, tail_.data() + (position_ - tailStart), count);
     }
     position_ += count;
     bytesRead = static_cast<uint32_t>(count);
@@ -300,7 +310,8 @@ TEST(ZipReaderTest, Zip64RecordsGiveSizesAndOffsetsPast4GiB) {
   ZipEntry& huge = zip.Add("huge.bin", "only declared big");
   huge.zip64 = true;
   huge.size = 5 * kGiB;
-  auto storage = OpenZipArchive(std::make_unique<GapFile>(Bytes{}, zip.base, zip.Build()), testing::TokyoToUtc);
+  auto storage = OpenZipArchive(std::make_unique<GapFile>(Bytes{}, zip.base, zip.Build()),
+                                testing::TokyoToUtc);
   ASSERT_TRUE(storage);
   const auto elements = ListElements(*storage);
   ASSERT_EQ(elements.size(), 3u);
@@ -335,7 +346,8 @@ TEST(ZipReaderTest, Zip64EntryLargerThan4GiBStreamsInFull) {
   const Bytes zeros(65536, 0);
   const uLong zerosCrc = crc32(0, zeros.data(), 65536);
   uLong crc = 0;
-  for (uint64_t done = 0; done + 65536 <= kSize; done += 65536) crc = crc32_combine(crc, zerosCrc, 65536);
+  for (uint64_t done = 0; done + 65536 <= kSize; done += 65536)
+    crc = crc32_combine(crc, zerosCrc, 65536);
   crc = crc32(crc, zeros.data(), kSize % 65536);
   ZipBuilder zip;
   zip.zip64End = true;
@@ -345,7 +357,8 @@ TEST(ZipReaderTest, Zip64EntryLargerThan4GiBStreamsInFull) {
   big.localOffset = 0;
   big.size = big.compressedSize = kSize;
   big.crc = static_cast<uint32_t>(crc);
-  auto storage = OpenZipArchive(std::make_unique<GapFile>(localHeader, kSize, zip.Build()), testing::TokyoToUtc);
+  auto storage = OpenZipArchive(std::make_unique<GapFile>(localHeader, kSize, zip.Build()),
+                                testing::TokyoToUtc);
   ASSERT_TRUE(storage);
   auto stream = storage->OpenStream(u"zeros.bin");
   ASSERT_TRUE(stream);
@@ -401,13 +414,13 @@ TEST(ZipReaderTest, MalformedDirectoriesAreRefused) {
     return bytes;
   };
   EXPECT_TRUE(OpenZip(good));
-  EXPECT_FALSE(OpenZip(patched(end + 10, {3, 0})));                   // more records than there are
-  EXPECT_FALSE(OpenZip(patched(end + 10, {0xFF, 0xFF})));             // saturated count
+  EXPECT_FALSE(OpenZip(patched(end + 10, {3, 0})));        // more records than there are
+  EXPECT_FALSE(OpenZip(patched(end + 10, {0xFF, 0xFF})));  // saturated count
   EXPECT_FALSE(OpenZip(patched(end + 16, {0xF0, 0xFF, 0xFF, 0xFF})));  // directory past the end
   EXPECT_FALSE(OpenZip(patched(end + 12, {0xFF, 0xFF, 0xFF, 0xFF})));  // size past the end
   const size_t directory = zip::Le32(&good[end + 16]);
-  EXPECT_FALSE(OpenZip(patched(directory, {'X'})));                    // record signature
-  EXPECT_FALSE(OpenZip(patched(directory + 28, {0xFF, 0xFF})));        // name runs past the directory
+  EXPECT_FALSE(OpenZip(patched(directory, {'X'})));              // record signature
+  EXPECT_FALSE(OpenZip(patched(directory + 28, {0xFF, 0xFF})));  // name runs past the directory
   // An extra field claiming more bytes than there are is ignored.
   zip.entries[0].centralExtra = {0x55, 0x54, 0xFF, 0x00, 1};
   auto storage = OpenZip(zip.Build());
@@ -421,7 +434,8 @@ void Exercise(const Bytes& bytes) {
   auto storage = OpenZip(bytes);
   if (!storage) return;
   for (const ElementStat& stat : ListElements(*storage)) {
-    if (stat.type == kElementStream) ReadStream(*storage, stat.name, std::min<uint64_t>(stat.size, 1 << 20), 7919);
+    if (stat.type == kElementStream)
+      ReadStream(*storage, stat.name, std::min<uint64_t>(stat.size, 1 << 20), 7919);
   }
 }
 
@@ -429,7 +443,8 @@ TEST(ZipReaderTest, TruncatedAndDamagedArchivesFailCleanly) {
   ZipBuilder zip;
   zip.zip64End = true;
   zip.Add("stored.txt", "stored text");
-  zip.Add("deflated.txt", std::string(3000, 'd'), 8).centralExtra = testing::NtfsTimesField(1, 2, 3);
+  zip.Add("deflated.txt", std::string(3000, 'd'), 8).centralExtra =
+      testing::NtfsTimesField(1, 2, 3);
   zip.Add("zip64.txt", "sixty-four", 8).zip64 = true;
   zip.Add("dir/inner.txt", "inner").dataDescriptor = true;
   zip.Add("unix.txt", "u").centralExtra = testing::UnixTimesField(7, {1, 2, 3});
@@ -499,7 +514,8 @@ class RealArchiveTest : public ::testing::Test {
 
 TEST_F(RealArchiveTest, DeflatedAndStoredFilesWithTheirTimes) {
   std::string lorem;
-  for (int i = 1; i <= 40; ++i) lorem += "Line " + std::to_string(i) + ": the quick brown fox jumps over the lazy dog.\n";
+  for (int i = 1; i <= 40; ++i)
+    lorem += "Line " + std::to_string(i) + ": the quick brown fox jumps over the lazy dog.\n";
   auto storage = Open("deflate.zip");
   ASSERT_TRUE(storage);
   const auto elements = ListElements(*storage);

@@ -28,7 +28,8 @@ inline std::vector<ElementStat> ListElements(ArchiveStorage& storage) {
     return elements;
   }
   ElementStat stat;
-  for (ElementEnumerator::Result result; (result = enumerator->Next(stat)) != ElementEnumerator::Result::kEnd;) {
+  for (ElementEnumerator::Result result;
+       (result = enumerator->Next(stat)) != ElementEnumerator::Result::kEnd;) {
     if (result == ElementEnumerator::Result::kFailed) {
       ADD_FAILURE() << "enumeration failed";
       break;

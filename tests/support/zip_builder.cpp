@@ -20,7 +20,9 @@ void Put64(Bytes& out, uint64_t value) {
   for (int i = 0; i < 8; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
 }
 void Append(Bytes& out, const Bytes& more) { out.insert(out.end(), more.begin(), more.end()); }
-void Append(Bytes& out, const std::string& more) { out.insert(out.end(), more.begin(), more.end()); }
+void Append(Bytes& out, const std::string& more) {
+  out.insert(out.end(), more.begin(), more.end());
+}
 
 // What one entry's records say.
 struct Record {
@@ -92,7 +94,7 @@ void PutCentralHeader(Bytes& out, const ZipEntry& entry, const Record& record) {
 }
 
 void PutEnd64(Bytes& out, uint64_t base, uint64_t count, uint64_t directorySize,
-             uint64_t directoryOffset) {
+              uint64_t directoryOffset) {
   const uint64_t recordOffset = base + out.size();
   Put32(out, 0x06064b50);
   Put64(out, 44);
@@ -116,7 +118,8 @@ Bytes ToBytes(std::string_view text) { return Bytes(text.begin(), text.end()); }
 
 Bytes DeflateRaw(const Bytes& data) {
   z_stream stream{};
-  if (deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+  if (deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) !=
+      Z_OK) {
     ADD_FAILURE() << "deflateInit2";
     return {};
   }
@@ -174,7 +177,9 @@ Bytes ZipBuilder::Build() const {
   std::vector<Record> records;
   for (const ZipEntry& entry : entries) {
     Record record;
-    record.encoded = entry.encoded ? *entry.encoded : entry.method == 8 ? DeflateRaw(entry.data) : entry.data;
+    record.encoded = entry.encoded       ? *entry.encoded
+                     : entry.method == 8 ? DeflateRaw(entry.data)
+                                         : entry.data;
     record.crc = entry.crc.value_or(Crc32(entry.data));
     record.size = entry.data.size();
     record.compressedSize = record.encoded.size();
@@ -189,7 +194,8 @@ Bytes ZipBuilder::Build() const {
   }
   const uint64_t directoryStart = out.size();
   for (size_t i = 0; i < entries.size(); ++i) PutCentralHeader(out, entries[i], records[i]);
-  const uint64_t directorySize = out.size() - directoryStart, directoryOffset = base + directoryStart;
+  const uint64_t directorySize = out.size() - directoryStart,
+                 directoryOffset = base + directoryStart;
   const uint64_t count = entryCount.value_or(entries.size());
   if (zip64End) PutEnd64(out, base, count, directorySize, directoryOffset);
   Put32(out, 0x06054b50);

@@ -22,11 +22,11 @@ Bytes NtfsTimesField(uint64_t mtime, uint64_t atime, uint64_t ctime);
 Bytes UnixTimesField(uint8_t flags, const std::vector<int32_t>& times);
 
 struct ZipEntry {
-  std::string name;  // the stored bytes
-  Bytes data;        // the content
+  std::string name;     // the stored bytes
+  Bytes data;           // the content
   uint16_t method = 0;  // 8: the builder deflates data; others store it as it is
   uint16_t flags = 0;
-  uint16_t madeBy = 20;  // MS-DOS host; (3 << 8) | 30 is Unix
+  uint16_t madeBy = 20;                  // MS-DOS host; (3 << 8) | 30 is Unix
   uint16_t dosTime = 0, dosDate = 0x21;  // 1980-01-01 00:00:00
   Bytes centralExtra, localExtra;
   // Overrides of what the records say.
