@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# The main job: sets up a fresh machine, builds both flavours and prints the
-# crypto benchmarks, natively (beside OpenSSL) and for the 32-bit build under Wine.
+# The main job: sets up a fresh machine, builds both flavours, prints the
+# crypto benchmarks, natively (beside OpenSSL) and for the 32-bit build under
+# Wine, then shows the viewer on the example files in demo/ and saves a
+# screenshot of its window (scripts/demo.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,3 +15,5 @@ echo "=== native x86-64 (ratios against OpenSSL in the same run)"
 build/native/bench/vellum_crypto_bench
 echo "=== 32-bit Windows build under Wine"
 scripts/wine-run.sh "$PWD/build/windows/wineprefix" build/windows/bench/vellum_crypto_bench.exe
+echo "=== the viewer on the example files in demo/"
+bash scripts/demo.sh build/native build/windows

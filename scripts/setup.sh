@@ -13,7 +13,10 @@ export DEBIAN_FRONTEND=noninteractive
 NATIVE_PKGS="build-essential cmake ninja-build googletest libgtest-dev libgmock-dev
   libbenchmark-dev zlib1g-dev libssl-dev openssl python3 python3-cryptography zip unzip"
 # Windows cross build and running it.
-CROSS_PKGS="g++-mingw-w64-i686 binutils-mingw-w64-i686 libz-mingw-w64-dev xvfb"
+CROSS_PKGS="g++-mingw-w64-i686 binutils-mingw-w64-i686 libz-mingw-w64-dev"
+# The viewer's window under Wine: an X server, finding its window, screenshots,
+# and a font with Japanese glyphs.
+GUI_PKGS="xvfb x11-utils x11-apps xdotool netpbm fonts-noto-cjk"
 WINE_PKGS="wine wine32:i386 wine64"
 
 missing() {  # prints the packages of "$@" that are not installed
@@ -36,7 +39,7 @@ register_i386_emulation() {
 }
 
 # shellcheck disable=SC2086
-need=$(missing $NATIVE_PKGS $CROSS_PKGS $WINE_PKGS)
+need=$(missing $NATIVE_PKGS $CROSS_PKGS $GUI_PKGS $WINE_PKGS)
 if [ -z "$need" ] && { runs_i386 || [ -z "$(missing qemu-user-static)" ]; }; then
   register_i386_emulation || { echo "setup: could NOT make 32-bit x86 code run" >&2; exit 1; }
   echo "setup: all packages present"
@@ -67,6 +70,8 @@ install $NATIVE_PKGS
 # shellcheck disable=SC2086
 install $CROSS_PKGS
 # shellcheck disable=SC2086
+install $GUI_PKGS
+# shellcheck disable=SC2086
 if [ -n "$(missing $WINE_PKGS)" ]; then
   # Pinning the release lets apt resolve wine32's i386 dependencies even when
   # the i386 index of the updates suite is stale.
@@ -78,7 +83,7 @@ runs_i386 || install qemu-user-static
 register_i386_emulation || failed="$failed (32-bit-x86-emulation)"
 
 # shellcheck disable=SC2086
-still=$(missing $NATIVE_PKGS $CROSS_PKGS $WINE_PKGS)$failed
+still=$(missing $NATIVE_PKGS $CROSS_PKGS $GUI_PKGS $WINE_PKGS)$failed
 if [ -n "$still" ]; then
   echo "setup: could NOT install:" $still >&2
   exit 1

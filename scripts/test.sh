@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Every test, from a fresh machine: installs what is missing, then builds and
 # runs the native tests, the same tests under AddressSanitizer and
-# UndefinedBehaviorSanitizer, and the 32-bit Windows build's tests under Wine.
+# UndefinedBehaviorSanitizer, and the 32-bit Windows build's tests under Wine,
+# then a smoke run of the real viewer on a sealed package under Wine and Xvfb.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -20,6 +21,8 @@ run_preset() {
 run_preset native
 run_preset asan
 run_preset windows
+echo "=== windows: smoke run of the viewer under Wine"
+bash scripts/smoke.sh build/native build/windows || status=1
 
 echo "=== summary"
 python3 scripts/test-summary.py build/native build/asan build/windows

@@ -1,0 +1,161 @@
+// Reads the resources back out of the built viewer and checks every text by
+// its UTF-16 code units, so a wrong code page in the resource script shows.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/win32_api.h"
+#include "resources/resource.h"
+
+namespace {
+
+constexpr WORD kJapanese = MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT);
+
+// The build names the viewer by its host path; under Wine the host's root
+// is drive Z.
+std::wstring ViewerPath() {
+  const std::string host = VELLUM_VIEWER_EXE;
+  std::wstring path = host.front() == '/' ? L"Z:" : L"";
+  for (char c : host) path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
+  return path;
+}
+
+class ViewerResources : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    module_ = LoadLibraryExW(ViewerPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  }
+  static void TearDownTestSuite() {
+    if (module_) FreeLibrary(module_);
+  }
+
+  // The resource's bytes, after checking that it exists in Japanese only.
+  static std::vector<uint8_t> Resource(const wchar_t* type, WORD id) {
+    std::vector<WORD> languages;
+    EnumResourceLanguagesW(module_, type, MAKEINTRESOURCEW(id), CollectLanguage,
+                           reinterpret_cast<LONG_PTR>(&languages));
+    EXPECT_EQ(languages, std::vector<WORD>{kJapanese}) << "resource " << id;
+    const HRSRC found = FindResourceExW(module_, type, MAKEINTRESOURCEW(id), kJapanese);
+    if (!found) return {};
+    const auto* data = static_cast<const uint8_t*>(LockResource(LoadResource(module_, found)));
+    return std::vector<uint8_t>(data, data + SizeofResource(module_, found));
+  }
+
+  static HMODULE module_;
+
+ private:
+  static BOOL CALLBACK CollectLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR out) {
+    reinterpret_cast<std::vector<WORD>*>(out)->push_back(language);
+    return TRUE;
+  }
+};
+HMODULE ViewerResources::module_ = nullptr;
+
+std::vector<uint16_t> Units(const std::vector<uint8_t>& bytes) {
+  std::vector<uint16_t> units(bytes.size() / 2);
+  std::memcpy(units.data(), bytes.data(), units.size() * 2);
+  return units;
+}
+
+void Append(std::vector<uint16_t>& out, std::initializer_list<uint16_t> words) {
+  out.insert(out.end(), words);
+}
+void AppendText(std::vector<uint16_t>& out, const char16_t* text) {
+  for (; *text; ++text) out.push_back(*text);
+  out.push_back(0);
+}
+
+TEST_F(ViewerResources, ViewerLoadsAsData) { ASSERT_NE(module_, nullptr); }
+
+TEST_F(ViewerResources, ContextMenuHasCopyAndSelectAllUnderOnePopup) {
+  ASSERT_NE(module_, nullptr);
+  std::vector<uint16_t> expected{0, 0};  // menu template version and header size
+  Append(expected, {MF_POPUP | MF_END});
+  AppendText(expected, u"a");
+  Append(expected, {0, IDM_COPY});
+  AppendText(expected, u"\u30b3\u30d4\u30fc(&C)");  // コピー(&C)
+  Append(expected, {MF_END, IDM_SELECT_ALL});
+  AppendText(expected, u"\u3059\u3079\u3066\u9078\u629e(&A)");  // すべて選択(&A)
+  EXPECT_EQ(Units(Resource(RT_MENU, IDR_CONTEXT_MENU)), expected);
+  EXPECT_EQ(IDM_COPY, 57634);
+  EXPECT_EQ(IDM_SELECT_ALL, 57642);
+}
+
+TEST_F(ViewerResources, AcceleratorsAreCtrlCCtrlInsertAndCtrlA) {
+  ASSERT_NE(module_, nullptr);
+  constexpr uint16_t kFlags = FVIRTKEY | FCONTROL | FNOINVERT;
+  constexpr uint16_t kLastEntry = 0x80;
+  const std::vector<uint16_t> expected{kFlags, 'C', IDM_COPY, 0,
+                                       kFlags, VK_INSERT, IDM_COPY, 0,
+                                       kFlags | kLastEntry, 'A', IDM_SELECT_ALL, 0};
+  EXPECT_EQ(Units(Resource(RT_ACCELERATOR, IDR_ACCELERATORS)), expected);
+}
+
+// Reads a little-endian extended dialog template field by field.
+class TemplateReader {
+ public:
+  explicit TemplateReader(const std::vector<uint8_t>& bytes) : bytes_(bytes) {}
+  uint16_t Word() { return static_cast<uint16_t>(Byte() | Byte() << 8); }
+  uint32_t Dword() { return Word() | static_cast<uint32_t>(Word()) << 16; }
+  uint8_t Byte() { return at_ < bytes_.size() ? bytes_[at_++] : (overrun_ = true, 0); }
+  std::u16string Text() {
+    std::u16string text;
+    for (uint16_t unit = Word(); unit != 0 && !overrun_; unit = Word()) text += static_cast<char16_t>(unit);
+    return text;
+  }
+  void AlignToDword() { at_ = (at_ + 3) & ~size_t{3}; }
+  bool AtEnd() const { return at_ == bytes_.size() && !overrun_; }
+
+ private:
+  const std::vector<uint8_t>& bytes_;
+  size_t at_ = 0;
+  bool overrun_ = false;
+};
+
+TEST_F(ViewerResources, PreparingDialogIsCaptionlessWithOneCentredText) {
+  ASSERT_NE(module_, nullptr);
+  const std::vector<uint8_t> bytes = Resource(RT_DIALOG, IDD_PREPARING);
+  TemplateReader dialog(bytes);
+  EXPECT_EQ(dialog.Word(), 1);       // extended template version
+  EXPECT_EQ(dialog.Word(), 0xFFFF);  // its signature
+  EXPECT_EQ(dialog.Dword(), 0u);     // help id
+  EXPECT_EQ(dialog.Dword(), 0u);     // extended style
+  EXPECT_EQ(dialog.Dword(), 0x800800C8u);
+  EXPECT_EQ(dialog.Word(), 1);  // controls
+  const std::vector<uint16_t> frame{dialog.Word(), dialog.Word(), dialog.Word(), dialog.Word()};
+  EXPECT_EQ(frame, (std::vector<uint16_t>{0, 0, 162, 52}));
+  EXPECT_EQ(dialog.Word(), 0);  // no menu
+  EXPECT_EQ(dialog.Word(), 0);  // the standard dialog class
+  EXPECT_EQ(dialog.Text(), u"");
+  EXPECT_EQ(dialog.Word(), 8);    // points
+  EXPECT_EQ(dialog.Word(), 400);  // weight
+  EXPECT_EQ(dialog.Byte(), 0);    // not italic
+  EXPECT_EQ(dialog.Byte(), 1);    // character set
+  EXPECT_EQ(dialog.Text(), u"MS Shell Dlg");
+
+  dialog.AlignToDword();
+  EXPECT_EQ(dialog.Dword(), 0u);  // help id
+  EXPECT_EQ(dialog.Dword(), 0u);  // extended style
+  EXPECT_EQ(dialog.Dword(), 0x50020001u);
+  const std::vector<uint16_t> place{dialog.Word(), dialog.Word(), dialog.Word(), dialog.Word()};
+  EXPECT_EQ(place, (std::vector<uint16_t>{30, 20, 105, 8}));
+  EXPECT_EQ(static_cast<int32_t>(dialog.Dword()), -1);
+  EXPECT_EQ(dialog.Word(), 0xFFFF);  // class by atom:
+  EXPECT_EQ(dialog.Word(), 0x0082);  // static
+  EXPECT_EQ(dialog.Text(), u"\u6e96\u5099\u4e2d\u2026");  // 準備中…
+  EXPECT_EQ(dialog.Word(), 0);  // no creation data
+  EXPECT_TRUE(dialog.AtEnd());
+}
+
+TEST_F(ViewerResources, ManifestAsksForTheInvokingUserAndCommonControls6) {
+  ASSERT_NE(module_, nullptr);
+  const std::vector<uint8_t> bytes = Resource(MAKEINTRESOURCEW(24), 1);
+  const std::string manifest(bytes.begin(), bytes.end());
+  EXPECT_NE(manifest.find(R"(requestedExecutionLevel level="asInvoker")"), std::string::npos);
+  EXPECT_NE(manifest.find(R"(name="Microsoft.Windows.Common-Controls" version="6.0.0.0")"),
+            std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,87 @@
+#include <new>
+#include <thread>
+
+#include "app/app_state.h"
+#include "app/viewer_names.h"
+#include "package/loader.h"
+#include "platform/platform_win32.h"
+#include "resources/resource.h"
+#include "ui/main_wnd.h"
+
+namespace vellum {
+namespace {
+
+constexpr INT_PTR kLoaded = 1;
+constexpr INT_PTR kLoadFailed = 2;
+
+// Runs the loader in the multithreaded apartment. The post to the dialog is
+// its last action, after its last write to AppState: the interface thread
+// reads the results only once the dialog has ended on it.
+void LoadingThreadProc(HWND dialog) {
+  CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  bool loaded = false;
+  try {
+    Win32Platform platform;
+    loaded = LoadPackage(platform, AppState.packagePath, AppState.packageName, AppState.tempDir,
+                         *AppState.cryptoFactory, AppState.workFolder, AppState.packageTitle,
+                         AppState.loadMessage);
+  } catch (const std::bad_alloc&) {
+    // Out of memory ends the run as a failed load without a message, rather
+    // than leaving the dialog waiting for a post that never comes.
+    AppState.loadMessage.clear();
+    loaded = false;
+  }
+  CoUninitialize();
+  PostMessageW(dialog, WM_APP_LOADED, loaded ? 1 : 0, 0);
+}
+
+// Centred on the main window rather than on the screen.
+void CentreOnMainWindow(HWND dialog) {
+  if (!AppState.mainWindow || !AppState.mainWindow->m_hWnd) return;
+  RECT main{}, own{};
+  GetWindowRect(AppState.mainWindow->m_hWnd, &main);
+  GetWindowRect(dialog, &own);
+  const int width = own.right - own.left;
+  const int height = own.bottom - own.top;
+  MoveWindow(dialog, (main.left + main.right - width) / 2, (main.top + main.bottom - height) / 2, width,
+             height, FALSE);
+}
+
+// Ends only when loading ends: no buttons, and Escape or Enter do nothing.
+INT_PTR CALLBACK PreparingDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG:
+      CentreOnMainWindow(dialog);
+      try {
+        std::thread(LoadingThreadProc, dialog).detach();
+      } catch (const std::exception&) {
+        // No thread means no post would ever end the dialog: end it as a
+        // failed load, with no message to show.
+        EndDialog(dialog, kLoadFailed);
+      }
+      return TRUE;
+    case WM_APP_LOADED:
+      EndDialog(dialog, wParam ? kLoaded : kLoadFailed);
+      return TRUE;
+  }
+  return FALSE;
+}
+
+}  // namespace
+
+void CMainWnd::OnOpenPackage() {
+  const HWND owner = AppState.mainWindow ? AppState.mainWindow->m_hWnd : nullptr;
+  const INT_PTR result = DialogBoxParamW(AppState.instance, MAKEINTRESOURCEW(IDD_PREPARING), owner,
+                                         PreparingDlgProc, 0);
+  if (result != kLoaded) {
+    if (!AppState.loadMessage.empty()) ShowMessage(AppState.loadMessage, MB_OK);
+    DestroyWindow(m_hWnd);
+    return;
+  }
+  if (!AppState.packageTitle.empty()) {
+    SetWindowTextW(m_hWnd, Wide(MainWindowTitle(AppState.baseName, AppState.packageTitle)));
+  }
+  FillList();
+}
+
+}  // namespace vellum
