@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "app/cpu_features.h"
 #include "app/path.h"
+#include "package/loader.h"
 #include "platform/platform_win32.h"
 #include "platform/win32_api.h"
 #include "tests/support/test_data.h"
@@ -230,6 +232,62 @@ TEST_F(Win32PlatformTest, RefusesWhatIsNoZipFile) {
   EXPECT_FALSE(platform_.OpenArchive(In(u"plain.zip")));
   EXPECT_FALSE(platform_.OpenArchive(In(u"missing.zip")));
   EXPECT_TRUE(platform_.DeleteFile(In(u"plain.zip")));
+}
+
+}  // namespace
+}  // namespace vellum
+
+namespace vellum {
+namespace {
+
+// The whole load on the real file system: a sealed package becomes real
+// files with the archive's times, and the folder goes at the end.
+TEST_F(Win32PlatformTest, LoadsARealPackageIntoARealTemporaryFolder) {
+  const auto package = testing::ReadTestData("viewer_data");
+  PutFile(u"viewer_data", package);
+  CryptoFactory factory;
+  DetectProcessorFeatures(factory);
+  Text workFolder, title, message;
+  ASSERT_TRUE(LoadPackage(platform_, In(u"viewer_data"), u"viewer_data", folder_ + u"\\", factory,
+                          workFolder, title, message));
+  EXPECT_FALSE(title.empty());
+  const auto entries = Search(u"{*");
+  ASSERT_EQ(entries.size(), 1u);  // the working folder, and no archive beside it
+  EXPECT_TRUE(entries[0].isDirectory);
+
+  // The times are those the archive reader reports for the entry.
+  PutFile(u"copy.zip", testing::ReadTestData("viewer_data.zip"));
+  auto storage = platform_.OpenArchive(In(u"copy.zip"));
+  ASSERT_TRUE(storage);
+  auto elements = storage->EnumElements();
+  ElementStat stat;
+  FileTime readmeTime = 0;
+  while (elements && elements->Next(stat) == ElementEnumerator::Result::kElement) {
+    if (stat.name == u"readme.txt") readmeTime = stat.mtime;
+  }
+  elements.reset();
+  storage.reset();
+  EXPECT_NE(readmeTime, 0u);
+  EXPECT_EQ(TimesOnDisk(workFolder + u"\\readme.txt").lastWrite, readmeTime);
+}
+
+// A file another program holds open survives; everything else goes.
+TEST_F(Win32PlatformTest, DeleteTreeLeavesAFileHeldOpenAndRemovesTheRest) {
+  ASSERT_TRUE(platform_.CreateDirectory(In(u"work")));
+  PutFile(u"work\\a.txt", {1});
+  PutFile(u"work\\held.txt", {2});
+  PutFile(u"work\\z.txt", {3});
+  HANDLE held = CreateFileW(Wide(In(u"work\\held.txt")), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(DeleteTree(platform_, In(u"work")));
+  std::vector<Text> left;
+  for (const FoundEntry& e : Search(u"work\\*")) {
+    if (e.name != u"." && e.name != u"..") left.push_back(e.name);
+  }
+  EXPECT_EQ(left, std::vector<Text>{u"held.txt"});
+  CloseHandle(held);
+  EXPECT_TRUE(DeleteTree(platform_, In(u"work")));
 }
 
 }  // namespace
