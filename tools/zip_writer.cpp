@@ -70,10 +70,10 @@ bool Put(File& out, const std::vector<uint8_t>& data, uint64_t& offset) {
   return true;
 }
 
-Bytes LocalHeader(const Entry& e) {
-  Bytes b;
-  b.U32(0x04034B50);
-  b.U16(e.zip64 ? 45 : 20);
+// The fields local header and central record share: flags (UTF-8 names),
+// method (deflate), time, CRC, sizes (saturated when ZIP64 holds them) and
+// the name's length.
+void EntryFields(Bytes& b, const Entry& e) {
   b.U16(1 << 11);
   b.U16(8);
   b.U32(e.dosTime);
@@ -81,6 +81,13 @@ Bytes LocalHeader(const Entry& e) {
   b.U32(e.zip64 ? kZip64Threshold : static_cast<uint32_t>(e.compressedSize));
   b.U32(e.zip64 ? kZip64Threshold : static_cast<uint32_t>(e.size));
   b.U16(static_cast<uint32_t>(e.name.size()));
+}
+
+Bytes LocalHeader(const Entry& e) {
+  Bytes b;
+  b.U32(0x04034B50);
+  b.U16(e.zip64 ? 45 : 20);
+  EntryFields(b, e);
   b.U16(e.zip64 ? 20 : 0);
   b.Append(e.name);
   if (e.zip64) {
@@ -141,13 +148,7 @@ Bytes CentralRecord(const Entry& e) {
   // says they are, instead of converting them from a DOS code page.
   b.U16(3 << 8 | (e.zip64 || zip64Offset ? 45 : 20));
   b.U16(e.zip64 || zip64Offset ? 45 : 20);
-  b.U16(1 << 11);
-  b.U16(8);
-  b.U32(e.dosTime);
-  b.U32(e.crc);
-  b.U32(e.zip64 ? kZip64Threshold : static_cast<uint32_t>(e.compressedSize));
-  b.U32(e.zip64 ? kZip64Threshold : static_cast<uint32_t>(e.size));
-  b.U16(static_cast<uint32_t>(e.name.size()));
+  EntryFields(b, e);
   b.U16(36 + (e.zip64 || zip64Offset ? 4 + (e.zip64 ? 16 : 0) + (zip64Offset ? 8 : 0) : 0));
   b.U16(0);
   b.U16(0);
