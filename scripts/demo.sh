@@ -28,16 +28,8 @@ cp "$VIEWER" "$DEMO/viewer.exe"
 "$NATIVE/tools/vellum-seal" seal --key keys/test_private_key.pem --name viewer_data \
   --title "$TITLE" demo "$DEMO/viewer_data"
 
-# The viewer asks for Japanese UI fonts Wine does not have; without a
-# replacement every Japanese text is drawn as boxes.
 ensure_prefix
-{
-  printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
-  for face in "Meiryo UI" "MS Shell Dlg" "MS Shell Dlg 2" "Tahoma" "MS UI Gothic"; do
-    printf '"%s"="Noto Sans CJK JP"\r\n' "$face"
-  done
-} >"$WORK/fonts.reg"
-wine64_run regedit /S "$(wine64_run winepath -w "$WORK/fonts.reg" 2>/dev/null)"
+use_cjk_fonts
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   echo "demo: on display $DISPLAY"

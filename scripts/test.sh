@@ -2,7 +2,7 @@
 # Every test, from a fresh machine: installs what is missing, then builds and
 # runs the native tests, the same tests under AddressSanitizer and
 # UndefinedBehaviorSanitizer, and the 32-bit Windows build's tests under Wine,
-# then a smoke run of the real viewer on a sealed package under Wine and Xvfb.
+# then the real viewer driven end to end under Wine and Xvfb.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,8 +21,8 @@ run_preset() {
 run_preset native
 run_preset asan
 run_preset windows
-echo "=== windows: smoke run of the viewer under Wine"
-bash scripts/smoke.sh build/native build/windows || status=1
+echo "=== windows: the real viewer end to end under Wine and Xvfb"
+bash scripts/e2e.sh build/native build/windows || status=1
 
 echo "=== summary"
 python3 scripts/test-summary.py build/native build/asan build/windows

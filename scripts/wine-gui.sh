@@ -1,8 +1,8 @@
-# Shared by smoke.sh and demo.sh (sourced, not run): an X server for Wine's
+# Shared by e2e.sh and demo.sh (sourced, not run): an X server for Wine's
 # windows, the probe that finds and closes the viewer's window from inside
 # Wine, and the viewer's working folders in a prefix's temporary directory.
-# Callers set: PREFIX (absolute Wine prefix), PROBE (window_probe.exe), WORK
-# (a scratch folder) and must `trap stop_gui EXIT`.
+# Callers set: PREFIX (absolute Wine prefix), WORK (a scratch folder), PROBE
+# (window_probe.exe) if they use the probe, and must `trap stop_gui EXIT`.
 
 XVFB_PID=""
 PROBE_PID=""
@@ -118,6 +118,18 @@ stop_gui() {
 # and slow on some machines, only to hand over. The prefix must exist.
 wine64_run() {
   WINEPREFIX="$PREFIX" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" /usr/lib/wine/wine64 "$@"
+}
+
+# The viewer asks for Japanese UI fonts Wine does not have; without a
+# replacement every Japanese text is drawn as boxes. Needs WORK.
+use_cjk_fonts() {
+  {
+    printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
+    for face in "Meiryo UI" "MS Shell Dlg" "MS Shell Dlg 2" "Tahoma" "MS UI Gothic"; do
+      printf '"%s"="Noto Sans CJK JP"\r\n' "$face"
+    done
+  } >"$WORK/fonts.reg"
+  wine64_run regedit /S "$(wine64_run winepath -w "$WORK/fonts.reg" 2>/dev/null)"
 }
 
 # Creates PREFIX if it does not exist yet (minutes under emulation), so that

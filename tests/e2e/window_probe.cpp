@@ -1,4 +1,4 @@
-// Drives the viewer from inside Wine for the end-to-end scripts: waits for the
+// Drives the viewer from inside Wine for the demo: waits for the
 // main window of a class to carry an expected title and to be enabled (the
 // preparing dialog has ended), reports what it sees, and on a line (or end of
 // input) from standard input closes the window the way a user would, by

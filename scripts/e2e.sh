@@ -1,0 +1,120 @@
+#!/usr/bin/env bash
+# e2e.sh [NATIVE_TREE] [WINDOWS_TREE]   (defaults build/native, build/windows)
+# The real viewer driven end to end under Wine on a private Xvfb display:
+# prepares one fresh folder per scenario (renamed copies of vellum.exe beside
+# packages sealed by the tool, or broken on purpose), then runs the
+# cross-built driver, which acts as the user and the desktop and checks what
+# the user sees, exit codes and the temporary directory. Screenshots go to
+# WINDOWS_TREE/e2e/screenshots, the JUnit report to
+# WINDOWS_TREE/test-results/e2e.xml. The whole run is bounded: a hung run is
+# killed and reported as a failure with a screenshot of the screen.
+# Environment: VELLUM_E2E_SCENARIOS picks some of titled, untitled, failures,
+# twins, heldopen (default all); VELLUM_E2E_BOUND the bound in seconds.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+NATIVE=${1:-build/native}
+WINDOWS=${2:-build/windows}
+read -r -a SCENARIOS <<<"${VELLUM_E2E_SCENARIOS:-}"
+BOUND_SECONDS=${VELLUM_E2E_BOUND:-2400}
+TITLE="E2E テスト用パッケージ"
+
+SEAL=$NATIVE/tools/vellum-seal
+find_built() { find "$WINDOWS" -path "$WINDOWS/wineprefix" -prune -o -name "$1" -print -quit 2>/dev/null; }
+VIEWER=$(find_built vellum.exe)
+DRIVER=$(find_built e2e_driver.exe)
+PREFIX=$(realpath -m "$WINDOWS/wineprefix")
+E2E=$(realpath -m "$WINDOWS/e2e")
+FIX=$E2E/fixtures
+SHOTS=$E2E/screenshots
+RESULTS=$(realpath -m "$WINDOWS/test-results")/e2e.xml
+WORK=$(mktemp -d)
+GUI_PID=""
+# shellcheck source=scripts/wine-gui.sh
+source scripts/wine-gui.sh
+trap 'stop_gui; rm -rf "$WORK"' EXIT
+
+fail_whole_run() {  # the run could not take place or did not finish: one failed case
+  echo "e2e: $1" >&2
+  mkdir -p "$(dirname "$RESULTS")"
+  printf '<testsuites><testsuite name="e2e" tests="1" failures="1"><testcase classname="e2e" name="%s"><failure/></testcase></testsuite></testsuites>\n' \
+    "$1" >"$RESULTS"
+  exit 1
+}
+for built in "$SEAL" "$VIEWER" "$DRIVER"; do
+  [ -n "$built" ] && [ -x "$built" ] || fail_whole_run "not built: vellum-seal, vellum.exe or e2e_driver.exe"
+done
+
+# Z: is the Unix root in every Wine prefix.
+winpath() { printf 'Z:%s' "$(realpath -m "$1" | tr '/' '\\')"; }
+
+# The archive: top-level files of several kinds and sizes with known times,
+# and folders whose files the viewer must not list.
+rm -rf "$E2E"
+mkdir -p "$FIX/src/sub/deeper" "$SHOTS" "$(dirname "$RESULTS")"
+rm -f "$RESULTS"
+printf 'hello from the e2e run\r\n' >"$FIX/src/readme.txt"
+printf 'name,value\r\nalpha,1\r\n' >"$FIX/src/データ.csv"
+: >"$FIX/src/empty.bin"
+head -c 70000 /dev/urandom >"$FIX/src/big.bin"
+printf 'inside a folder\n' >"$FIX/src/sub/inner.txt"
+printf 'deeper\n' >"$FIX/src/sub/deeper/x.txt"
+stamp=1709677800  # 2024-03-05 22:30:00 UTC: already the next day in Tokyo
+{
+  printf 'title\t%s\n' "$TITLE"
+  for file in readme.txt データ.csv empty.bin big.bin; do
+    touch -d "@$stamp" "$FIX/src/$file"
+    printf 'file\t%s\t%s\t%s\n' "$file" "$(stat -c %s "$FIX/src/$file")" \
+      "$(TZ=Asia/Tokyo date -d "@$stamp" '+%Y %-m %-d %-H %-M %-S')"
+    stamp=$((stamp + 86400 * 40 + 3661))
+  done
+} >"$WORK/expected.txt"
+
+scenario() {  # scenario FOLDER EXE_NAME: a fresh folder with a renamed copy of the viewer
+  mkdir -p "$FIX/$1" && cp "$VIEWER" "$FIX/$1/$2"
+}
+seal() {  # seal OUTPUT [--title T]
+  local out=$1; shift
+  "$SEAL" seal --key keys/test_private_key.pem --name viewer_data "$@" "$FIX/src" "$out" >/dev/null
+}
+scenario titled viewer.exe && seal "$FIX/titled/viewer_data" --title "$TITLE" || fail_whole_run "sealing failed"
+cp "$WORK/expected.txt" "$FIX/titled/expected.txt"
+scenario untitled viewer.exe && seal "$FIX/untitled/viewer_data"
+scenario missing viewer.exe
+scenario tiny viewer.exe && head -c 100 /dev/urandom >"$FIX/tiny/viewer_data"
+scenario flipped viewer.exe && cp "$FIX/titled/viewer_data" "$FIX/flipped/viewer_data"
+/usr/bin/python3 - "$FIX/flipped/viewer_data" <<'PY'
+import sys
+path = sys.argv[1]
+data = bytearray(open(path, "rb").read())
+data[len(data) // 2] ^= 0x10  # one bit in the middle of the payload
+open(path, "wb").write(data)
+PY
+scenario truncated viewer.exe && head -c -100 "$FIX/titled/viewer_data" >"$FIX/truncated/viewer_data"
+scenario othername other.exe && cp "$FIX/titled/viewer_data" "$FIX/othername/other_data"
+scenario renamedpackage viewer.exe && cp "$FIX/titled/viewer_data" "$FIX/renamedpackage/other_data"
+for name in twins heldopen; do scenario $name viewer.exe && cp "$FIX/titled/viewer_data" "$FIX/$name/"; done
+cp "$(dirname "$DRIVER")/menu_report_hook.dll" "$DRIVER" "$E2E/"
+
+start_xvfb || fail_whole_run "Xvfb did not start"
+ensure_prefix
+use_cjk_fonts
+# Local time differs from UTC, so the time column shows the conversion.
+export TZ=Asia/Tokyo
+echo "e2e: driver running (bound ${BOUND_SECONDS}s)"
+started=$SECONDS
+scripts/wine-run.sh "$PREFIX" "$E2E/e2e_driver.exe" "$(winpath "$FIX")" "$(winpath "$SHOTS")" \
+  "$(winpath "$RESULTS")" "${SCENARIOS[@]}" > >(tee "$WORK/driver.out") 2>"$WORK/driver.err" &
+GUI_PID=$!
+if await_exit "$GUI_PID" "$BOUND_SECONDS"; then
+  wait "$GUI_PID"; code=$?
+  GUI_PID=""
+  echo "e2e: driver ended with code $code after $((SECONDS - started))s; screenshots in $SHOTS"
+else
+  # The screen as it is, taken while whatever hangs is still there; Wine's
+  # windows are not in the X root's image, so Wine itself reads the screen.
+  timeout 120 scripts/wine-run.sh "$PREFIX" "$E2E/e2e_driver.exe" --screenshot "$(winpath "$SHOTS/hung_screen.png")"
+  WINEPREFIX="$PREFIX" wineserver -k 2>/dev/null
+  fail_whole_run "the run did not finish within ${BOUND_SECONDS}s (screen: $SHOTS/hung_screen.png)"
+fi
+[ -s "$RESULTS" ] || { tail -n 20 "$WORK/driver.err"; fail_whole_run "the driver wrote no report (exit code $code)"; }
+[ "$code" = 0 ]

@@ -1,0 +1,107 @@
+// The end-to-end driver, run under Wine beside the real viewer on an X
+// display: acts as the user and as the desktop through every scenario and
+// reports each check.
+//
+//   e2e_driver FIXTURES SHOTS RESULTS_XML [SCENARIO...]
+//
+// FIXTURES holds one folder per scenario (prepared by scripts/e2e.sh) and
+// titled\expected.txt; SHOTS receives PNG screenshots; RESULTS_XML the JUnit
+// report. SCENARIO names (failures, titled, untitled, twins, heldopen) pick a
+// subset. Exit code 0 when every check passed.
+//
+//   e2e_driver --screenshot PNG
+//
+// saves the whole screen, for a run that had to be stopped.
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "desktop.h"
+#include "scenarios.h"
+#include "temp_snapshot.h"
+
+using namespace e2e;
+
+namespace {
+
+std::wstring WithSlash(std::wstring path) {
+  if (!path.empty() && path.back() != L'\\') path += L'\\';
+  return path;
+}
+
+// Lines: "title<TAB>text", then "file<TAB>name<TAB>size<TAB>Y M D h m s" with
+// the local modification time.
+bool ReadExpected(const std::wstring& path, ExpectedPackage& out) {
+  FILE* file = _wfopen(path.c_str(), L"rb");
+  if (!file) return false;
+  std::string all;
+  char buffer[4096];
+  for (size_t got; (got = fread(buffer, 1, sizeof buffer, file)) > 0;) all.append(buffer, got);
+  fclose(file);
+  std::istringstream lines(all);
+  for (std::string line; std::getline(lines, line);) {
+    std::istringstream fields(line);
+    std::string kind, name;
+    std::getline(fields, kind, '\t');
+    std::getline(fields, name, '\t');
+    if (kind == "title") out.title = FromUtf8(name);
+    if (kind != "file") continue;
+    ExpectedFile expected;
+    expected.name = FromUtf8(name);
+    fields >> expected.size >> expected.localTime.wYear >> expected.localTime.wMonth >> expected.localTime.wDay >>
+        expected.localTime.wHour >> expected.localTime.wMinute >> expected.localTime.wSecond;
+    out.files.push_back(expected);
+  }
+  return !out.files.empty();
+}
+
+std::wstring DriverFolder() {
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring folder = path;
+  return folder.substr(0, folder.find_last_of(L'\\') + 1);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc == 3 && !wcscmp(argv[1], L"--screenshot")) return SaveScreenShot(argv[2]) ? 0 : 1;
+  if (argc < 4) {
+    PrintLine("usage: e2e_driver FIXTURES SHOTS RESULTS_XML [SCENARIO...]");
+    return 2;
+  }
+  Report report;
+  report.Begin("set-up");
+  wchar_t temp[MAX_PATH + 1] = {};
+  GetTempPathW(MAX_PATH + 1, temp);
+  DropWindow drop;
+  const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+  report.Check(drop.Start({width - 420, height - 320, width - 20, height - 20}), "drop window up");
+  const HMODULE hook = LoadLibraryW((DriverFolder() + L"menu_report_hook.dll").c_str());
+  const auto hookProc = hook ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(hook, "MenuReportHook"))) : nullptr;
+  report.Check(hookProc != nullptr, "menu hook library loaded");
+  Context c{report, WithSlash(argv[1]), WithSlash(argv[2]), temp, drop, hook, hookProc, {}};
+  report.Check(ReadExpected(c.fixtures + L"titled\\expected.txt", c.expected), "expected listing read");
+  report.Note("temporary directory: " + Utf8(c.temp));
+
+  auto wanted = [&](const wchar_t* name) {
+    if (argc == 4) return true;
+    for (int i = 4; i < argc; ++i) {
+      if (!wcscmp(argv[i], name)) return true;
+    }
+    return false;
+  };
+  const TreeSnapshot atStart = SnapshotTree(c.temp);
+  if (wanted(L"titled")) RunTitledPackageScenarios(c);
+  if (wanted(L"untitled")) RunUntitledScenario(c);
+  if (wanted(L"failures")) RunLoadFailureScenarios(c);
+  if (wanted(L"twins")) RunTwoViewersScenario(c);
+  report.Begin("after scenarios 1-10");
+  CheckTempUnchanged(c, atStart, "the temporary directory is exactly as before");
+  if (wanted(L"heldopen")) RunHeldOpenScenario(c);
+
+  PrintLine("e2e: " + std::to_string(report.passed()) + " passed, " + std::to_string(report.failed()) + " failed");
+  report.WriteJUnit(argv[3]);
+  if (hook) FreeLibrary(hook);
+  return report.failed() == 0 ? 0 : 1;
+}

@@ -1,0 +1,54 @@
+#pragma once
+// Small shared pieces of the end-to-end driver: bounded polling, UTF-8 output
+// and a report of named checks that also becomes JUnit XML for the summary.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+// Every wait is bounded. Under emulation one process start takes about a
+// minute, so the bounds are generous; a fault still ends in a failure.
+constexpr DWORD kStartBoundMs = 300000;
+constexpr DWORD kStepBoundMs = 60000;
+
+// Polls condition every 100 ms until it holds (true) or timeoutMs passed.
+template <class Condition>
+bool WaitUntil(DWORD timeoutMs, Condition condition) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    if (condition()) return true;
+    if (GetTickCount() - start > timeoutMs) return false;
+    Sleep(100);
+  }
+}
+
+std::string Utf8(const std::wstring& text);
+std::wstring FromUtf8(const std::string& text);
+void PrintLine(const std::string& utf8);
+// Printable form: control characters as \r \n \t escapes.
+std::string Shown(const std::wstring& text);
+
+// Named checks grouped by scenario, printed as they happen.
+class Report {
+ public:
+  void Begin(const std::string& scenario);
+  bool Check(bool ok, const std::string& what);
+  void Note(const std::string& what);
+  int failed() const { return failed_; }
+  int passed() const { return passed_; }
+  bool WriteJUnit(const std::wstring& path) const;
+
+ private:
+  struct Case {
+    std::string scenario, name;
+    bool ok;
+  };
+  std::string scenario_;
+  std::vector<Case> cases_;
+  int passed_ = 0;
+  int failed_ = 0;
+};
+
+}  // namespace e2e

@@ -1,0 +1,68 @@
+#pragma once
+// The scenarios, each acting as a user on real viewer processes and checking
+// what the user sees, the exit code and the temporary directory.
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "drop_window.h"
+#include "e2e.h"
+#include "remote_list.h"
+#include "temp_snapshot.h"
+#include "viewer_process.h"
+
+namespace e2e {
+
+// What the fixture script packed: the title and the archive's top-level
+// files with their sizes and local modification times.
+struct ExpectedFile {
+  std::wstring name;
+  unsigned long long size = 0;
+  SYSTEMTIME localTime{};
+};
+struct ExpectedPackage {
+  std::wstring title;
+  std::vector<ExpectedFile> files;
+};
+
+struct Context {
+  Report& report;
+  std::wstring fixtures;  // folder of scenario folders, ends with '\'
+  std::wstring shots;     // where screenshots go, ends with '\'
+  std::wstring temp;      // the temporary directory, ends with '\'
+  DropWindow& drop;
+  HMODULE hookModule;
+  HOOKPROC hookProc;
+  ExpectedPackage expected;
+};
+
+// A viewer whose main window is up, with its list readable.
+struct OpenViewer {
+  ViewerProcess process;
+  HWND window = nullptr;
+  HWND list = nullptr;
+  std::unique_ptr<RemoteList> rows;
+};
+
+// Starts exe and waits for its main window; records the checks.
+bool OpenTheViewer(Context& c, const std::wstring& exe, OpenViewer& viewer);
+// Waits until a started viewer lists every expected file.
+bool AwaitListed(Context& c, OpenViewer& viewer);
+// A scenario that met a hung or vanished viewer: the screen is saved and the
+// process killed.
+void Abandon(Context& c, ViewerProcess& process, const std::string& tag);
+// Posts WM_CLOSE and waits for the process to end, noting any message box.
+bool CloseWithoutQuestion(Context& c, OpenViewer& viewer);
+bool CheckTempUnchanged(Context& c, const TreeSnapshot& before, const std::string& what);
+bool SameFiles(const std::vector<std::wstring>& a, std::vector<std::wstring> b);
+std::vector<std::wstring> ExpectedNames(const Context& c);
+
+void RunLoadFailureScenarios(Context& c);   // 3, 4, 5
+void RunTitledPackageScenarios(Context& c);  // 1, 7, 6, 9, 8
+void RunUntitledScenario(Context& c);        // 2
+void RunTwoViewersScenario(Context& c);      // 10
+void RunHeldOpenScenario(Context& c);        // 11
+
+}  // namespace e2e
