@@ -16,6 +16,8 @@ class AES256_NI final : public AES256 {
   void ExpandKey(const uint8_t key[32]);
 
   void EncryptBlock(const uint8_t in[16], uint8_t out[16]) const override;
+  void XorCounterBlocks(const uint8_t first[16], int32_t count,
+                        uint8_t* data) const override;
 
   // Round keys 0 to 14, 16 bytes each in FIPS 197 byte order; 16-byte aligned
   // because the round instructions take them as memory operands.

@@ -1,6 +1,5 @@
 #include "crypto/aes_drbg.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace vellum {
@@ -11,16 +10,20 @@ AES_DRBG::AES_DRBG(const CryptoFactory& factory, const uint8_t key[32]) {
 }
 
 void AES_DRBG::ApplyKeystream(uint8_t* data, int32_t length) {
-  uint8_t keystream[16];
   // A negative length would never count down to zero; it applies nothing.
-  for (int32_t remaining = length; remaining > 0;) {
-    cipher->EncryptBlock(counterBlock, keystream);
-    const int32_t n = std::min<int32_t>(remaining, 16);
-    for (int32_t k = 0; k < n; ++k) data[k] ^= keystream[k];
-    setBlockCounter(blockCounter() + 1);  // wraps modulo 2^64; bytes 8-15 stay untouched
-    data += n;
-    remaining -= n;
-  }
+  if (length <= 0) return;
+  const int32_t wholeBlocks = length / 16;
+  cipher->XorCounterBlocks(counterBlock, wholeBlocks, data);
+  setBlockCounter(blockCounter() + static_cast<uint64_t>(wholeBlocks));  // wraps modulo 2^64
+  const int32_t tail = length % 16;
+  if (tail == 0) return;
+  // A partial last block: its whole keystream block, of which only the head
+  // is used; the counter still moves past it.
+  uint8_t keystream[16] = {};
+  cipher->XorCounterBlocks(counterBlock, 1, keystream);
+  setBlockCounter(blockCounter() + 1);
+  data += 16 * wholeBlocks;
+  for (int32_t k = 0; k < tail; ++k) data[k] ^= keystream[k];
 }
 
 uint64_t AES_DRBG::blockCounter() const {

@@ -51,17 +51,128 @@ int CompareLimbs(const uint32_t* a, int32_t a_length, const uint32_t* b, int32_t
   return 0;
 }
 
-// Adds value + top * 2^64 into w at limb pos and carries upward as far as it goes.
-void AddAt(uint32_t* w, int32_t size, int32_t pos, uint64_t value, uint32_t top = 0) {
-  uint64_t sum = uint64_t{w[pos]} + static_cast<uint32_t>(value);
-  w[pos] = static_cast<uint32_t>(sum);
-  sum = (sum >> 32) + w[pos + 1] + (value >> 32);
-  w[pos + 1] = static_cast<uint32_t>(sum);
-  uint64_t carry = (sum >> 32) + top;
-  for (int32_t k = pos + 2; carry != 0 && k < size; ++k) {
-    sum = w[k] + carry;
-    w[k] = static_cast<uint32_t>(sum);
+// A column sum of products, kept as two halves so that adding a product
+// never waits for the carry of the one before: low collects the low words,
+// high the high words. Columns of up to 2^31 products fit without overflow.
+struct ColumnSum {
+  uint64_t low = 0, high = 0;
+
+  void Add(uint64_t product) {
+    low += static_cast<uint32_t>(product);
+    high += product >> 32;
+  }
+  // Emits the column's limb and carries the rest into the next column.
+  uint32_t TakeLimb() {
+    const uint32_t limb = static_cast<uint32_t>(low);
+    const uint64_t rest = (low >> 32) + static_cast<uint32_t>(high);
+    high = (high >> 32);
+    low = rest;
+    return limb;
+  }
+};
+
+// out[0 .. an + bn) = a * b, one column at a time (an, bn >= 1).
+void MultiplyLimbs(const uint32_t* a, int32_t an, const uint32_t* b, int32_t bn, uint32_t* out) {
+  ColumnSum sum;
+  for (int32_t k = 0; k < an + bn - 1; ++k) {
+    const int32_t first = std::max<int32_t>(0, k - (bn - 1));
+    const int32_t last = std::min<int32_t>(k, an - 1);
+    ColumnSum second;  // two sums, so that two products are added at a time
+    int32_t i = first;
+    for (; i + 1 <= last; i += 2) {
+      sum.Add(uint64_t{a[i]} * b[k - i]);
+      second.Add(uint64_t{a[i + 1]} * b[k - i - 1]);
+    }
+    if (i <= last) sum.Add(uint64_t{a[i]} * b[k - i]);
+    sum.low += second.low;
+    sum.high += second.high;
+    out[k] = sum.TakeLimb();
+  }
+  out[an + bn - 1] = sum.TakeLimb();
+}
+
+// out[0 .. 2n) = a * a: each product of two different limbs once, doubled,
+// plus the squares of the limbs.
+void SquareLimbs(const uint32_t* a, int32_t n, uint32_t* out) {
+  ColumnSum sum;
+  for (int32_t k = 0; k < 2 * n - 1; ++k) {
+    const int32_t first = std::max<int32_t>(0, k - (n - 1));
+    ColumnSum cross, cross2;  // two sums, so that two products are added at a time
+    int32_t i = first, j = k - first;
+    for (; i + 1 < j - 1; i += 2, j -= 2) {
+      cross.Add(uint64_t{a[i]} * a[j]);
+      cross2.Add(uint64_t{a[i + 1]} * a[j - 1]);
+    }
+    for (; i < j; ++i, --j) cross.Add(uint64_t{a[i]} * a[j]);
+    cross.low += cross2.low;
+    cross.high += cross2.high;
+    sum.low += 2 * cross.low;
+    sum.high += 2 * cross.high;
+    if (k % 2 == 0) sum.Add(uint64_t{a[k / 2]} * a[k / 2]);
+    out[k] = sum.TakeLimb();
+  }
+  out[2 * n - 1] = sum.TakeLimb();
+}
+
+// w[0 .. n] -= q * d[0 .. n), the product being n + 1 limbs. Returns true
+// when the product was the larger (w then holds the difference plus 2^(32(n+1))).
+bool MultiplySubtract(uint32_t* w, const uint32_t* d, int32_t n, uint32_t q) {
+  // With u = q * d[i] + carry + (2^32 - 1 - w[i]), the new limb is the
+  // complement of u's low word and the next carry (product high word plus
+  // borrow) is u's high word. Only one addition and one shift wait for the
+  // carry of the limb before.
+  uint64_t carry = 0;
+  int32_t i = 0;
+  for (; i + 2 <= n; i += 2) {
+    // The products and the complements do not wait for the carry.
+    const uint64_t m0 = uint64_t{q} * d[i] + (0xFFFFFFFFu - w[i]);
+    const uint64_t m1 = uint64_t{q} * d[i + 1] + (0xFFFFFFFFu - w[i + 1]);
+    const uint64_t u0 = m0 + carry;
+    w[i] = ~static_cast<uint32_t>(u0);
+    const uint64_t u1 = m1 + (u0 >> 32);
+    w[i + 1] = ~static_cast<uint32_t>(u1);
+    carry = u1 >> 32;
+  }
+  for (; i < n; ++i) {
+    const uint64_t u = uint64_t{q} * d[i] + (0xFFFFFFFFu - w[i]) + carry;
+    w[i] = ~static_cast<uint32_t>(u);
+    carry = u >> 32;
+  }
+  const uint64_t u = carry + (0xFFFFFFFFu - w[n]);
+  w[n] = ~static_cast<uint32_t>(u);
+  return (u >> 32) != 0;
+}
+
+// w[0 .. size) += d[0 .. n), dropping the carry out of the top limb (size > n).
+void AddBack(uint32_t* w, const uint32_t* d, int32_t n, int32_t size) {
+  uint64_t carry = 0;
+  for (int32_t i = 0; i < n; ++i) {
+    const uint64_t sum = uint64_t{w[i]} + d[i] + carry;
+    w[i] = static_cast<uint32_t>(sum);
     carry = sum >> 32;
+  }
+  for (int32_t i = n; i < size && carry != 0; ++i) {
+    const uint64_t sum = uint64_t{w[i]} + carry;
+    w[i] = static_cast<uint32_t>(sum);
+    carry = sum >> 32;
+  }
+}
+
+// Knuth's estimate of a quotient digit from the window's top three limbs
+// (w2 highest), refined against the divisor's top two limbs until it is the
+// digit itself or one too large.
+uint32_t EstimateDigit(uint32_t w2, uint32_t w1, uint32_t w0, uint32_t d_top, uint32_t d_next) {
+  uint64_t qhat = w2 == d_top ? 0xFFFFFFFFu : (uint64_t{w2} << 32 | w1) / d_top;
+  // Refine while qhat * (d_top:d_next) > w2:w1:w0, compared as 96-bit numbers.
+  for (;;) {
+    const uint64_t low = qhat * d_next;
+    const uint64_t high = qhat * d_top + (low >> 32);
+    const uint32_t p2 = static_cast<uint32_t>(high >> 32);
+    const uint32_t p1 = static_cast<uint32_t>(high);
+    const uint32_t p0 = static_cast<uint32_t>(low);
+    const bool too_big = p2 != w2 ? p2 > w2 : p1 != w1 ? p1 > w1 : p0 > w0;
+    if (!too_big) return static_cast<uint32_t>(qhat);
+    --qhat;
   }
 }
 
@@ -142,13 +253,8 @@ void CBigNum::Multiply(const CBigNum& other) {
     SetLimb(0);
     return;
   }
-  const int32_t size = length + other.length;
-  std::vector<uint32_t> work(size);
-  for (int32_t i = 0; i < length; ++i) {
-    for (int32_t j = 0; j < other.length; ++j) {
-      AddAt(work.data(), size, i + j, uint64_t{limbs[i]} * other.limbs[j]);
-    }
-  }
+  std::vector<uint32_t> work(static_cast<size_t>(length) + other.length);
+  MultiplyLimbs(limbs, length, other.limbs, other.length, work.data());
   TakeProduct(*this, work);
 }
 
@@ -157,16 +263,8 @@ void CBigNum::Square() {
     SetLimb(0);
     return;
   }
-  const int32_t size = 2 * length;
-  std::vector<uint32_t> work(size);
-  for (int32_t i = 0; i < length; ++i) {
-    AddAt(work.data(), size, 2 * i, uint64_t{limbs[i]} * limbs[i]);
-    for (int32_t j = i + 1; j < length; ++j) {
-      // 2 * a * b needs 65 bits: the doubled product plus the bit pushed out of it.
-      const uint64_t product = uint64_t{limbs[i]} * limbs[j];
-      AddAt(work.data(), size, i + j, product << 1, static_cast<uint32_t>(product >> 63));
-    }
-  }
+  std::vector<uint32_t> work(2 * static_cast<size_t>(length));
+  SquareLimbs(limbs, length, work.data());
   TakeProduct(*this, work);
 }
 
@@ -276,38 +374,17 @@ void CBigNum::DivMod(const CBigNum& divisor, CBigNum& quotient, CBigNum& remaind
     std::fill(q.limbs, q.limbs + q_length, 0u);
     q.length = q_length;
 
-    std::vector<uint32_t> t(n + 1);
     for (int32_t j = q_length - 1; j >= 0; --j) {
       uint32_t* w = r.limbs + j;
-      uint64_t qhat = w[n] == d_top ? 0xFFFFFFFFu : (uint64_t{w[n]} << 32 | w[n - 1]) / d_top;
-      // Refine against the top two divisor limbs: qhat * (d_top:d_next) > w[n]:w[n-1]:w[n-2],
-      // compared as 96-bit numbers.
-      for (;;) {
-        const uint64_t low = qhat * d_next;
-        const uint64_t high = qhat * d_top + (low >> 32);
-        const uint32_t p2 = static_cast<uint32_t>(high >> 32);
-        const uint32_t p1 = static_cast<uint32_t>(high);
-        const uint32_t p0 = static_cast<uint32_t>(low);
-        const bool too_big = p2 != w[n]       ? p2 > w[n]
-                             : p1 != w[n - 1] ? p1 > w[n - 1]
-                                              : p0 > w[n - 2];
-        if (!too_big) break;
-        --qhat;
+      uint32_t digit = EstimateDigit(w[n], w[n - 1], w[n - 2], d_top, d_next);
+      // Subtracting digit * d at once; after the refinement the digit is at
+      // most one too large, which shows as a borrow out of the window and one
+      // add-back.
+      if (MultiplySubtract(w, d.limbs, n, digit)) {
+        AddBack(w, d.limbs, n, n + 1);
+        --digit;
       }
-      // t = qhat * d; at most one add-back is left after the refinement.
-      uint64_t carry = 0;
-      for (int32_t i = 0; i < n; ++i) {
-        const uint64_t product = qhat * d.limbs[i] + carry;
-        t[i] = static_cast<uint32_t>(product);
-        carry = product >> 32;
-      }
-      t[n] = static_cast<uint32_t>(carry);
-      if (CompareLimbs(t.data(), n + 1, w, n + 1) > 0) {
-        SubtractLimbs(t.data(), d.limbs, n, n + 1);
-        --qhat;
-      }
-      SubtractLimbs(w, t.data(), n + 1, r.length - j);
-      q.limbs[j] = static_cast<uint32_t>(qhat);
+      q.limbs[j] = digit;
     }
     if (shift != 0) r.ShiftRight(shift);
   }
@@ -341,6 +418,7 @@ void CBigNum::ModExp(const CBigNum& base, const CBigNum& exponent, const CBigNum
         result.Multiply(b);
         result.Reduce(modulus);
       }
+      if (i + 1 == bits) break;  // a square after the top bit would go unused
       b.Square();
       b.Reduce(modulus);
       x.ShiftRight(1);

@@ -26,8 +26,9 @@ class SHA256H final : public SHA256 {
   AlignedBlock<uint32_t> stateCdgh;
 
  private:
-  // Compresses one 64-byte block; it need not be aligned.
-  void Compress(const uint8_t* block);
+  // Compresses consecutive 64-byte blocks, none for a count of 0; they need
+  // not be aligned.
+  void Compress(const uint8_t* data, uint32_t blocks);
 };
 
 }  // namespace vellum

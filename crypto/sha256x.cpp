@@ -53,6 +53,19 @@ void SHA256x::Final(uint8_t digest[32]) {
   StoreSha256Digest(digest, hashState);
 }
 
+namespace {
+
+// One step of FIPS 180-4 6.2.2. Rather than moving every working variable
+// along, the caller rotates the roles of the eight variables from step to step.
+inline void Step(uint32_t a, uint32_t b, uint32_t c, uint32_t& d, uint32_t e, uint32_t f,
+                 uint32_t g, uint32_t& h, uint32_t kw) {
+  const uint32_t t1 = h + BigSigma1(e) + Ch(e, f, g) + kw;
+  d += t1;
+  h = t1 + BigSigma0(a) + Maj(a, b, c);
+}
+
+}  // namespace
+
 void SHA256x::Compress(const uint8_t* data, int32_t blocks) {
   for (; blocks > 0; --blocks, data += 64) {
     uint32_t w[64];
@@ -62,17 +75,17 @@ void SHA256x::Compress(const uint8_t* data, int32_t blocks) {
     }
     uint32_t a = hashState[0], b = hashState[1], c = hashState[2], d = hashState[3];
     uint32_t e = hashState[4], f = hashState[5], g = hashState[6], h = hashState[7];
-    for (int t = 0; t < 64; ++t) {
-      const uint32_t t1 = h + BigSigma1(e) + Ch(e, f, g) + kSha256RoundConstants[t] + w[t];
-      const uint32_t t2 = BigSigma0(a) + Maj(a, b, c);
-      h = g;
-      g = f;
-      f = e;
-      e = d + t1;
-      d = c;
-      c = b;
-      b = a;
-      a = t1 + t2;
+    const uint32_t* k = kSha256RoundConstants;
+    // Eight steps bring the roles back to where they started.
+    for (int t = 0; t < 64; t += 8) {
+      Step(a, b, c, d, e, f, g, h, k[t] + w[t]);
+      Step(h, a, b, c, d, e, f, g, k[t + 1] + w[t + 1]);
+      Step(g, h, a, b, c, d, e, f, k[t + 2] + w[t + 2]);
+      Step(f, g, h, a, b, c, d, e, k[t + 3] + w[t + 3]);
+      Step(e, f, g, h, a, b, c, d, k[t + 4] + w[t + 4]);
+      Step(d, e, f, g, h, a, b, c, k[t + 5] + w[t + 5]);
+      Step(c, d, e, f, g, h, a, b, k[t + 6] + w[t + 6]);
+      Step(b, c, d, e, f, g, h, a, k[t + 7] + w[t + 7]);
     }
     hashState[0] += a;
     hashState[1] += b;

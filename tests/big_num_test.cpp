@@ -183,6 +183,22 @@ TEST(BigNumTest, SquareMatchesMultiplyBySelf) {
   }
 }
 
+// (2^(32n) - 1)^2 = 2^(64n) - 2^(32n + 1) + 1: every column of the product
+// carries as much as it can, into limbs whose values are known.
+TEST(BigNumTest, AllOnesSquareHasClosedForm) {
+  for (size_t length : {1, 2, 3, 128, 129, 300}) {
+    Limbs expected(2 * length, 0);
+    expected[0] = 1;
+    expected[length] = 0xFFFFFFFE;
+    for (size_t i = length + 1; i < 2 * length; ++i) expected[i] = 0xFFFFFFFF;
+    CBigNum squared = Make(Limbs(length, 0xFFFFFFFF)), multiplied = squared;
+    squared.Square();
+    multiplied.Multiply(Make(Limbs(length, 0xFFFFFFFF)));
+    EXPECT_EQ(ValueOf(squared), Trimmed(expected)) << length;
+    EXPECT_EQ(ValueOf(multiplied), Trimmed(expected)) << length;
+  }
+}
+
 TEST(BigNumTest, SubtractBorrowsAcrossLimbs) {
   CBigNum n = Make({0, 0, 0, 1});
   n.Subtract(Make({1}));

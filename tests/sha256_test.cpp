@@ -149,6 +149,35 @@ TEST_P(Sha256VariantTest, AgreesWithPortableOnEveryLengthAndSplit) {
   }
 }
 
+// Runs of whole blocks in one Update, after any partial fill and before any
+// tail, and long messages in big uneven pieces, against the portable variant
+// in one piece.
+TEST_P(Sha256VariantTest, WholeBlockRunsAfterAnyFill) {
+  const CryptoFactory portable;
+  const std::vector<uint8_t> message = Pattern(3 * 65536 + 1000);
+  for (uint32_t fill : {0u, 1u, 37u, 63u}) {
+    for (uint32_t blocks = 0; blocks <= 20; ++blocks) {
+      for (uint32_t tail : {0u, 1u, 63u}) {
+        const uint32_t length = fill + 64 * blocks + tail + 5;
+        EXPECT_EQ(HashInPieces(factory, message.data(), length, {fill, 64 * blocks + tail}),
+                  HashInPieces(portable, message.data(), length))
+            << fill << " + " << blocks << " blocks + " << tail;
+      }
+    }
+  }
+  std::mt19937 random(64);
+  for (int trial = 0; trial < 20; ++trial) {
+    std::vector<uint32_t> pieces;
+    for (uint32_t left = static_cast<uint32_t>(message.size()); left > 0;) {
+      pieces.push_back(std::uniform_int_distribution<uint32_t>(0, std::min(left, 70000u))(random));
+      left -= pieces.back();
+    }
+    EXPECT_EQ(HashInPieces(factory, message.data(), message.size(), pieces),
+              HashInPieces(portable, message.data(), message.size()))
+        << "trial " << trial;
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Variants, Sha256VariantTest,
                          ::testing::ValuesIn(AvailableSha256Variants()), Sha256VariantName);
 
