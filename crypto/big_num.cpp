@@ -183,21 +183,46 @@ bool MultiplySubtract(uint32_t* w, const uint32_t* d, int32_t n, uint32_t q) {
   // carry of the limb before.
   uint64_t carry = 0;  // never above 2^32 - 1
   int32_t i = 0;
-#if defined(__SIZEOF_INT128__)
-  // Where the processor multiplies 64 by 64 bits, two limbs go per step, read
-  // and written as one little-endian 64-bit word: half the carry chain.
-  for (; i + 2 <= n; i += 2) {
-    uint64_t dw, ww;
-    std::memcpy(&dw, d + i, 8);
-    std::memcpy(&ww, w + i, 8);
-    // The product and the complement's sum do not wait for the carry.
-    const unsigned __int128 product = static_cast<unsigned __int128>(q) * dw;
-    uint64_t low, limbs;
-    const bool lowCarry = __builtin_add_overflow(static_cast<uint64_t>(product), ~ww, &low);
-    const bool limbsCarry = __builtin_add_overflow(low, carry, &limbs);
-    carry = static_cast<uint64_t>(product >> 64) + lowCarry + limbsCarry;
-    ww = ~limbs;
-    std::memcpy(w + i, &ww, 8);
+#if defined(__x86_64__)
+  // On x86-64 two limbs go per step, read and written as one little-endian
+  // 64-bit word, through one 64 x 64 multiplication: half the carry chain.
+  // Written out because compilers spill the 128-bit product's high half to
+  // memory inside this loop.
+  if (n >= 4) {
+    // Four limbs (two words) per turn; the limbs left over go below.
+    const uint64_t pairs = static_cast<uint64_t>(n / 4);
+    uint64_t index = 0, complement, second;
+    __asm__ volatile(
+        "1:\n\t"
+        "movq (%[d],%[i],8), %%rax\n\t"
+        "mulq %[q]\n\t"
+        "movq (%[w],%[i],8), %[c]\n\t"
+        "notq %[c]\n\t"
+        "addq %[c], %%rax\n\t"
+        "adcq $0, %%rdx\n\t"
+        "addq %[carry], %%rax\n\t"
+        "adcq $0, %%rdx\n\t"
+        "notq %%rax\n\t"
+        "movq %%rax, (%[w],%[i],8)\n\t"
+        "movq %%rdx, %[s]\n\t"
+        "movq 8(%[d],%[i],8), %%rax\n\t"
+        "mulq %[q]\n\t"
+        "movq 8(%[w],%[i],8), %[c]\n\t"
+        "notq %[c]\n\t"
+        "addq %[c], %%rax\n\t"
+        "adcq $0, %%rdx\n\t"
+        "addq %[s], %%rax\n\t"
+        "adcq $0, %%rdx\n\t"
+        "notq %%rax\n\t"
+        "movq %%rax, 8(%[w],%[i],8)\n\t"
+        "movq %%rdx, %[carry]\n\t"
+        "addq $2, %[i]\n\t"
+        "cmpq %[n], %[i]\n\t"
+        "jne 1b\n\t"
+        : [carry] "+r"(carry), [i] "+r"(index), [c] "=&r"(complement), [s] "=&r"(second)
+        : [d] "r"(d), [w] "r"(w), [q] "r"(uint64_t{q}), [n] "r"(2 * pairs)
+        : "rax", "rdx", "cc", "memory");
+    i = static_cast<int32_t>(4 * pairs);
   }
 #else
   for (; i + 2 <= n; i += 2) {
