@@ -272,6 +272,18 @@ TEST(BigNumDivModTest, QuotientDigitCorrections) {
   Make({0, 0, 0, 1}).DivMod(Make({1, 0, 0x80000000}), q, r);
   EXPECT_EQ(ValueOf(q), Limbs{1});
   EXPECT_EQ(ValueOf(r), (Limbs{0xFFFFFFFF, 0xFFFFFFFF, 0x7FFFFFFF}));
+  // The same add-back through divisors of every length the multiply-subtract
+  // takes in wider steps: 2^(32m) / (2^(32m-1) + 1).
+  for (size_t m : {4, 5, 6, 7, 8, 9, 256, 257}) {
+    Limbs u(m + 1, 0), v(m, 0), remainder(m, 0xFFFFFFFF);
+    u.back() = 1;
+    v.front() = 1;
+    v.back() = 0x80000000;
+    remainder.back() = 0x7FFFFFFF;
+    Make(u).DivMod(Make(v), q, r);
+    EXPECT_EQ(ValueOf(q), Limbs{1}) << m << " limbs";
+    EXPECT_EQ(ValueOf(r), remainder) << m << " limbs";
+  }
 }
 
 TEST(BigNumDivModTest, RandomValuesSatisfyDivisionIdentity) {
