@@ -59,13 +59,12 @@ class RecordingDropTarget final : public IDropTarget {
     ++record.leaves;
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE Drop(IDataObject* data, DWORD keyState, POINTL, DWORD* effect) override {
+  HRESULT STDMETHODCALLTYPE Drop(IDataObject* data, DWORD, POINTL, DWORD* effect) override {
     std::vector<std::wstring> files = DroppedFiles(data);
     {
       std::lock_guard<std::mutex> lock(stateLock);
       ++record.drops;
       record.offeredOnDrop = *effect;
-      record.dropKeyState = keyState;
       record.files = std::move(files);
     }
     *effect &= DROPEFFECT_COPY;

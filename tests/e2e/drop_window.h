@@ -18,7 +18,6 @@ struct DropRecord {
   int drops = 0;
   DWORD offeredOnEnter = 0;  // the effects the source allows
   DWORD offeredOnDrop = 0;
-  DWORD dropKeyState = 0;
   std::vector<std::wstring> files;  // dropped CF_HDROP list
 };
 
