@@ -68,6 +68,14 @@ bool SameFiles(const std::vector<std::wstring>& a, std::vector<std::wstring> b) 
   return sortedA == b;
 }
 
+std::vector<std::wstring> NewWorkingFolders(const Context& c, const TreeSnapshot& before) {
+  std::vector<std::wstring> opened;
+  for (const auto& folder : WorkingFolders(c.temp)) {
+    if (!before.count(folder.substr(c.temp.size()) + L"\\")) opened.push_back(folder);
+  }
+  return opened;
+}
+
 std::vector<std::wstring> ExpectedNames(const Context& c) {
   std::vector<std::wstring> names;
   for (const auto& file : c.expected.files) names.push_back(file.name);

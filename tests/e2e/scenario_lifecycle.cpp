@@ -6,14 +6,6 @@
 namespace e2e {
 namespace {
 
-std::vector<std::wstring> NewWorkingFolders(const Context& c, const TreeSnapshot& before) {
-  std::vector<std::wstring> opened;
-  for (const auto& folder : WorkingFolders(c.temp)) {
-    if (!before.count(folder.substr(c.temp.size()) + L"\\")) opened.push_back(folder);
-  }
-  return opened;
-}
-
 bool Gone(const std::wstring& path) { return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES; }
 
 }  // namespace

@@ -70,10 +70,7 @@ void CheckListing(Context& c, OpenViewer& v, const TreeSnapshot& before, State& 
   c.report.Check(types, "type names present");
   c.report.Check(icons && v.rows->HasSmallImageList(), "icons present");
 
-  std::vector<std::wstring> opened;
-  for (const auto& folder : WorkingFolders(c.temp)) {
-    if (!before.count(folder.substr(c.temp.size()) + L"\\")) opened.push_back(folder);
-  }
+  const std::vector<std::wstring> opened = NewWorkingFolders(c, before);
   if (c.report.Check(opened.size() == 1, "one new GUID-named working folder in the temporary directory")) {
     s.workFolder = opened[0];
     c.report.Check(SameFiles(FilesIn(s.workFolder), ExpectedNames(c)),

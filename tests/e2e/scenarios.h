@@ -58,6 +58,8 @@ bool CloseWithoutQuestion(Context& c, OpenViewer& viewer);
 bool CheckTempUnchanged(Context& c, const TreeSnapshot& before, const std::string& what);
 bool SameFiles(const std::vector<std::wstring>& a, std::vector<std::wstring> b);
 std::vector<std::wstring> ExpectedNames(const Context& c);
+// The working folders in the temporary directory that `before` did not have.
+std::vector<std::wstring> NewWorkingFolders(const Context& c, const TreeSnapshot& before);
 
 void RunLoadFailureScenarios(Context& c);   // 3, 4, 5
 void RunTitledPackageScenarios(Context& c);  // 1, 7, 6, 9, 8
