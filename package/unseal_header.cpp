@@ -23,22 +23,14 @@ bool ReadHeaderText(const uint8_t* field, size_t units, Text& text) {
   return false;
 }
 
-std::shared_ptr<AES_DRBG> UnsealHeaderWithModulus(const uint8_t sealed[1024], PackageHeader& header,
-                                                  const CryptoFactory& factory,
-                                                  const Text& expectedName,
-                                                  const uint8_t modulusBytes[1024],
-                                                  UnsealFailure* failure) {
+std::shared_ptr<AES_DRBG> OpenHeaderBlock(uint8_t block[1024], PackageHeader& header,
+                                          const CryptoFactory& factory, const Text& expectedName,
+                                          UnsealFailure* failure) {
   auto fail = [failure](UnsealFailure why) {
     if (failure) *failure = why;
     return std::shared_ptr<AES_DRBG>();
   };
   if (failure) *failure = UnsealFailure::kNone;
-  CBigNum exponent, modulus;
-  exponent.SetLimb(kPublicExponent);
-  modulus.FromBigEndian(modulusBytes);
-
-  uint8_t block[layout::kSize];
-  RsaPublic(sealed, exponent, modulus, block);
 
   // Unmask the key with the digest of bytes 1..991 as the RSA operation left them.
   uint8_t mask[32];
@@ -76,6 +68,19 @@ std::shared_ptr<AES_DRBG> UnsealHeaderWithModulus(const uint8_t sealed[1024], Pa
   }
   if (CompareNames(name, expectedName) != 0) return fail(UnsealFailure::kNameMismatch);
   return generator;
+}
+
+std::shared_ptr<AES_DRBG> UnsealHeaderWithModulus(const uint8_t sealed[1024], PackageHeader& header,
+                                                  const CryptoFactory& factory,
+                                                  const Text& expectedName,
+                                                  const uint8_t modulusBytes[1024],
+                                                  UnsealFailure* failure) {
+  CBigNum exponent, modulus;
+  exponent.SetLimb(kPublicExponent);
+  modulus.FromBigEndian(modulusBytes);
+  uint8_t block[layout::kSize];
+  RsaPublic(sealed, exponent, modulus, block);
+  return OpenHeaderBlock(block, header, factory, expectedName, failure);
 }
 
 std::shared_ptr<AES_DRBG> UnsealHeader(const uint8_t sealed[1024], PackageHeader& header,

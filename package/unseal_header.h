@@ -27,6 +27,12 @@ std::shared_ptr<AES_DRBG> UnsealHeaderWithModulus(const uint8_t sealed[1024], Pa
                                                   const uint8_t modulusBytes[1024],
                                                   UnsealFailure* failure = nullptr);
 
+// The steps after the RSA operation: unmasks, decrypts and checks the opened
+// block in place. Apart for tests that build opened blocks without a private key.
+std::shared_ptr<AES_DRBG> OpenHeaderBlock(uint8_t block[1024], PackageHeader& header,
+                                          const CryptoFactory& factory, const Text& expectedName,
+                                          UnsealFailure* failure = nullptr);
+
 // The text of a 0-terminated UTF-16LE field of `units` code units; false when
 // the terminator is missing from the field.
 bool ReadHeaderText(const uint8_t* field, size_t units, Text& text);

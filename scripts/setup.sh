@@ -9,9 +9,10 @@ SUDO=""
 if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
 
-# Native build, tests, benchmarks and the publisher's tool.
+# Native build, tests, benchmarks, the publisher's tool and the fuzzers (clang).
 NATIVE_PKGS="build-essential cmake ninja-build googletest libgtest-dev libgmock-dev
-  libbenchmark-dev zlib1g-dev libssl-dev openssl python3 python3-cryptography zip unzip"
+  libbenchmark-dev zlib1g-dev libssl-dev openssl python3 python3-cryptography zip unzip
+  clang libclang-rt-14-dev"
 # Windows cross build and running it.
 CROSS_PKGS="g++-mingw-w64-i686 binutils-mingw-w64-i686 libz-mingw-w64-dev"
 # The viewer's window under Wine: an X server, finding its window, screenshots,
