@@ -1,5 +1,7 @@
 #include "package/loader.h"
 
+#include <new>
+
 #include "app/messages.h"
 #include "app/path.h"
 #include "app/work_folder.h"
@@ -15,14 +17,32 @@ namespace {
 class TemporaryArchive {
  public:
   TemporaryArchive(Platform& platform, Text path) : platform_(platform), path_(std::move(path)) {}
+  // Only while an exception is on its way out; every other path calls Remove.
   ~TemporaryArchive() {
-    file.reset();
-    if (created_) platform_.DeleteFile(path_);
+    try {
+      Remove();
+    } catch (const std::bad_alloc&) {
+      // Nothing more can be done without memory.
+    }
   }
   bool Create() {
+    // Creation can make the file and still fail (out of memory for the
+    // handle's wrapper): the name is ours, so it is deleted either way.
+    attempted_ = true;
     file = platform_.CreateAlways(path_);
     created_ = file != nullptr;
     return created_;
+  }
+  // Closes and deletes the archive. One that will not go is emptied and
+  // tried once more, so that at worst an empty file stays, never plaintext.
+  void Remove() {
+    file.reset();
+    if (!attempted_) return;
+    if (!platform_.DeleteFile(path_) && created_) {
+      platform_.CreateAlways(path_).reset();
+      platform_.DeleteFile(path_);
+    }
+    attempted_ = created_ = false;
   }
   const Text& path() const { return path_; }
   std::unique_ptr<File> file;
@@ -30,7 +50,7 @@ class TemporaryArchive {
  private:
   Platform& platform_;
   Text path_;
-  bool created_ = false;
+  bool attempted_ = false, created_ = false;
 };
 
 bool Fail(Text& loadMessage, const char16_t* message) {
@@ -73,17 +93,32 @@ bool LoadPackage(Platform& platform, const Text& packagePath, const Text& packag
 
   TemporaryArchive archive(platform, JoinPath(tempDir, guidName + u".zip"));
   if (!archive.Create() || !stream.RunPayloadPass(*package, archive.file.get())) {
+    archive.Remove();
     return Fail(loadMessage, kMessageCannotCreateTemporaryFiles);
   }
   archive.file.reset();
 
+  bool opened = false;
   if (auto storage = platform.OpenArchive(archive.path())) {
     ExtractStorage(platform, *storage, workFolder);
-  } else {
-    return Fail(loadMessage, kMessageCannotCreateTemporaryFiles);
+    opened = true;
   }
+  archive.Remove();
+  if (!opened) return Fail(loadMessage, kMessageCannotCreateTemporaryFiles);
   packageTitle = header.title;
   return true;
+}
+
+bool LoadPackageGuarded(Platform& platform, const Text& packagePath, const Text& packageName,
+                        const Text& tempDir, const CryptoFactory& factory, Text& workFolder,
+                        Text& packageTitle, Text& loadMessage) {
+  try {
+    return LoadPackage(platform, packagePath, packageName, tempDir, factory, workFolder, packageTitle,
+                       loadMessage);
+  } catch (const std::bad_alloc&) {
+    loadMessage.clear();
+    return false;
+  }
 }
 
 }  // namespace vellum

@@ -17,4 +17,11 @@ bool LoadPackage(Platform& platform, const Text& packagePath, const Text& packag
                  const Text& tempDir, const CryptoFactory& factory, Text& workFolder,
                  Text& packageTitle, Text& loadMessage);
 
+// LoadPackage as the loading thread runs it: running out of memory ends the
+// load as a failed one with no message (what is half made is released on the
+// way out), rather than leaving the preparing dialog waiting for a result.
+bool LoadPackageGuarded(Platform& platform, const Text& packagePath, const Text& packageName,
+                        const Text& tempDir, const CryptoFactory& factory, Text& workFolder,
+                        Text& packageTitle, Text& loadMessage);
+
 }  // namespace vellum

@@ -6,7 +6,7 @@
 #
 # Default 12 seconds each, every target: the short run of the test command.
 # A long run is the same with more seconds, e.g. `bash scripts/fuzz.sh 3600
-# zip_extract`. Each target first replays the inputs of earlier findings
+# zip_extract`; FUZZ_RUNS=N also stops each target after N executions. Each target first replays the inputs of earlier findings
 # (tests/fuzz/regressions/<target>/), then fuzzes from its committed seeds
 # (tests/fuzz/seeds/<target>/) and the corpus that earlier runs in this tree
 # grew (build/fuzz/corpus/<target>/). A finding is saved under
@@ -67,6 +67,7 @@ for target in $targets; do
   findings=build/fuzz/findings/$target
   mkdir -p "$corpus" "$findings"
   log=build/fuzz/$target.log
+  [ -n "${FUZZ_RUNS:-}" ] && set -- "$@" -runs="$FUZZ_RUNS"
   if "$bin/fuzz_$target" "$@" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=3072 \
       -print_final_stats=1 -artifact_prefix="$findings/" "$corpus" "tests/fuzz/seeds/$target" >"$log" 2>&1; then
     outcome=""
@@ -74,9 +75,10 @@ for target in $targets; do
     outcome="finding (see $log and $findings/)"
   fi
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+  took=$(sed -n 's/^Done [0-9]* runs in \([0-9]*\) second.*/\1/p' "$log" | tail -1)
   rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
   coverage=$(grep -o 'cov: [0-9]* ft: [0-9]*' "$log" | tail -1 || true)
-  echo "fuzz $target: ${runs:-?} runs in ${seconds}s (${rate:-?}/s), ${coverage:-no coverage line}, corpus $(ls "$corpus" | wc -l) files${outcome:+ -- $outcome}"
+  echo "fuzz $target: ${runs:-?} runs in ${took:-$seconds}s (${rate:-?}/s), ${coverage:-no coverage line}, corpus $(ls "$corpus" | wc -l) files${outcome:+ -- $outcome}"
   add_case "$target" "$outcome"
 done
 

@@ -19,18 +19,11 @@ constexpr INT_PTR kLoadFailed = 2;
 // reads the results only once the dialog has ended on it.
 void LoadingThreadProc(HWND dialog) {
   CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-  bool loaded = false;
-  try {
-    Win32Platform platform;
-    loaded = LoadPackage(platform, AppState.packagePath, AppState.packageName, AppState.tempDir,
+  Win32Platform platform;
+  const bool loaded =
+      LoadPackageGuarded(platform, AppState.packagePath, AppState.packageName, AppState.tempDir,
                          *AppState.cryptoFactory, AppState.workFolder, AppState.packageTitle,
                          AppState.loadMessage);
-  } catch (const std::bad_alloc&) {
-    // Out of memory ends the run as a failed load without a message, rather
-    // than leaving the dialog waiting for a post that never comes.
-    AppState.loadMessage.clear();
-    loaded = false;
-  }
   CoUninitialize();
   PostMessageW(dialog, WM_APP_LOADED, loaded ? 1 : 0, 0);
 }
