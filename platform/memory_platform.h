@@ -141,6 +141,8 @@ class MemoryPlatform final : public Platform {
   Node* FolderToMakeIn(const Text& path, Text& key, Text& name);
   // Makes the folders of parts that are missing; the key of the last.
   Text MakeFolders(const std::vector<Text>& parts);
+  // A file open for reading that shares reading, over body.
+  std::unique_ptr<File> OpenReader(std::shared_ptr<Body> body);
 
   std::map<Text, Node> nodes_;
   std::set<Text> failOpen_, failOpenStream_;

@@ -1,21 +1,16 @@
 // Archives on the in-memory platform: the built-in reader over a file's
 // bytes, wrapped so that its calls count and can fail.
 #include "package/zip_reader.h"
-#include "platform/memory_file.h"
 #include "platform/memory_platform.h"
 #include "platform/memory_platform_parts.h"
 
 namespace vellum {
 
 // An archive the built-in reader opened. Like the shell, it keeps the file
-// open for reading while the storage or anything taken from it lives.
+// open for reading (inside the reader) while the storage or anything taken
+// from it lives.
 struct MemoryPlatform::Archive {
-  Archive(std::shared_ptr<Body> openedBody, std::unique_ptr<ArchiveStorage> innerStorage)
-      : body(std::move(openedBody)), inner(std::move(innerStorage)) {
-    ++body->sharedReaders;
-  }
-  ~Archive() { --body->sharedReaders; }
-  std::shared_ptr<Body> body;
+  explicit Archive(std::unique_ptr<ArchiveStorage> innerStorage) : inner(std::move(innerStorage)) {}
   std::unique_ptr<ArchiveStorage> inner;
 };
 
@@ -93,11 +88,11 @@ std::unique_ptr<ArchiveStorage> MemoryPlatform::OpenArchive(const Text& path) {
   if (Enter("OpenArchive", path) != Outcome::kNormal || refuseArchive) return nullptr;
   Node* node = FindFile(path);
   if (!node || node->body->exclusive) return nullptr;
-  // The reader gets the file's bytes directly: its reads are not seam calls.
-  auto inner = OpenZipArchive(std::make_unique<MemoryFile>(node->body->bytes),
-                              [](FileTime local) { return local; });
+  // The reader reads through an open file of the seam, as it reads a real
+  // file on Windows, so its reads count as calls and can fail.
+  auto inner = OpenZipArchive(OpenReader(node->body), [](FileTime local) { return local; });
   if (!inner) return nullptr;
-  return std::make_unique<Storage>(*this, std::make_shared<Archive>(node->body, std::move(inner)));
+  return std::make_unique<Storage>(*this, std::make_shared<Archive>(std::move(inner)));
 }
 
 }  // namespace vellum

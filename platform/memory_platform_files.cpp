@@ -114,13 +114,17 @@ class MemoryPlatform::Search final : public FileSearch, Tracked {
   size_t next_ = 0;
 };
 
+std::unique_ptr<File> MemoryPlatform::OpenReader(std::shared_ptr<Body> body) {
+  return std::make_unique<OpenFile>(*this, std::move(body), false);
+}
+
 std::unique_ptr<File> MemoryPlatform::OpenForReading(const Text& path) {
   if (Enter("OpenForReading", path) != Outcome::kNormal || failOpen_.count(KeyOf(path, true))) {
     return nullptr;
   }
   Node* node = FindFile(path);
   if (!node || node->body->exclusive) return nullptr;
-  return std::make_unique<OpenFile>(*this, node->body, false);
+  return OpenReader(node->body);
 }
 
 std::unique_ptr<File> MemoryPlatform::CreateAlways(const Text& path) {
