@@ -15,7 +15,7 @@ files_of() {
     compare_names) echo package/compare_names_portable.cpp ;;
   esac
 }
-cmake --preset fuzz-coverage >/dev/null
+cmake --preset fuzz-coverage >/dev/null 2>&1 || cmake --preset fuzz-coverage
 cmake --build --preset fuzz-coverage >/dev/null
 out=build/fuzz-coverage/profiles
 mkdir -p "$out"
@@ -27,5 +27,9 @@ for target in $targets; do
   llvm-profdata merge -sparse "$out/$target.profraw" -o "$out/$target.profdata"
   echo "=== $target ($(find "build/fuzz/corpus/$target" "tests/fuzz/seeds/$target" -type f | wc -l) inputs)"
   # shellcheck disable=SC2046
-  llvm-cov report "$bin" -instr-profile="$out/$target.profdata" $(files_of "$target") | sed 's|^/.*/main/||'
+  llvm-cov report "$bin" -instr-profile="$out/$target.profdata" $(files_of "$target") |
+    awk -v root="$PWD/" '$1 ~ /\.cpp$/ || $1 == "TOTAL" {
+      sub(root, "", $1)
+      printf "  %-34s lines %5s of %5s (%s)  branches %5s of %5s (%s)\n", $1, $8 - $9, $8, $10, $11 - $12, $11, $13
+    }'
 done
