@@ -22,9 +22,12 @@ char16_t UpperCase(char16_t c) {
   if (c == 0x3C2) return 0x3A3;
   if (c >= 0x450 && c <= 0x45F) return static_cast<char16_t>(c - 0x50);
   // Latin Extended-A and Cyrillic supplement pair capital (even) with small
-  // (odd), except two runs of Latin Extended-A that start on an odd capital.
+  // (odd), except two runs of Latin Extended-A that start on an odd capital,
+  // and the Turkish dotted capital I and dotless small i, which are no pair
+  // (their other cases are the plain i and I).
   const bool oddCapitals = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
-  if (((c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177) || (c >= 0x460 && c <= 0x4BF)) &&
+  if (((c >= 0x100 && c <= 0x12F) || (c >= 0x132 && c <= 0x137) || (c >= 0x14A && c <= 0x177) ||
+       (c >= 0x460 && c <= 0x4BF)) &&
       (c & 1)) {
     return static_cast<char16_t>(c - 1);
   }

@@ -22,6 +22,9 @@ TEST(CompareNames, LatinExtendedLettersWithOddCapitalsFoldToo) {
   EXPECT_EQ(CompareNames(u"\u0179\u017d", u"\u017a\u017e"), 0);
   EXPECT_EQ(CompareNames(u"\u0100\u0176", u"\u0101\u0177"), 0);  // Ā ā, Ŷ ŷ as before
   EXPECT_NE(CompareNames(u"\u0142", u"\u0143"), 0);                // ł is not Ń
+  // The dotless ı is not the small letter of the dotted İ.
+  EXPECT_NE(CompareNames(u"\u0131", u"\u0130"), 0);
+  EXPECT_EQ(CompareNames(u"\u0133", u"\u0132"), 0);  // ĳ Ĳ, just after them
 }
 
 TEST(CompareNames, OrdersIgnoringCaseAndGivesUnitResults) {
