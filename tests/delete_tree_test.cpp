@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "app/path.h"
 #include "platform/memory_platform.h"
 
@@ -43,6 +45,40 @@ TEST_F(DeleteTreeTest, JunctionIsRemovedButItsTargetKept) {
   EXPECT_TRUE(DeleteTree(platform, u"C:\\Temp\\{G}"));
   EXPECT_FALSE(platform.Exists(u"C:\\Temp\\{G}"));
   EXPECT_EQ(platform.FileBytes(u"C:\\Users\\me\\Documents\\precious.txt"), std::vector<uint8_t>{42});
+}
+
+// Any one call failing leaves what lies outside alone and closes every
+// search; the result says whether the folder went, and a second attempt
+// finishes the job.
+TEST(DeleteTreeFaults, EverySeamCallFailingInTurn) {
+  const Text folder = u"C:\\Temp\\{G}";
+  auto prepare = [&](MemoryPlatform& platform) {
+    platform.AddFile(folder + u"\\a.txt", {1});
+    platform.AddFile(folder + u"\\sub\\b.txt", {2});
+    platform.AddFile(folder + u"\\sub\\deeper\\c.txt", {3});
+    platform.AddFolder(folder + u"\\empty");
+    platform.AddFile(u"C:\\Users\\me\\kept.txt", {4});
+    platform.AddJunction(folder + u"\\link", u"C:\\Users\\me");
+  };
+  MemoryPlatform clean;
+  prepare(clean);
+  ASSERT_TRUE(DeleteTree(clean, folder));
+  for (uint64_t k = 1; k <= clean.calls(); ++k) {
+    SCOPED_TRACE("call " + std::to_string(k) + " " + clean.callLog()[k - 1].operation);
+    MemoryPlatform platform;
+    prepare(platform);
+    platform.callFault = {k, Fault::kFail};
+    // True only when everything went (a failed search of an empty folder
+    // loses nothing).
+    const bool removed = DeleteTree(platform, folder);
+    EXPECT_EQ(removed, !platform.Exists(folder));
+    EXPECT_EQ(platform.OpenObjects(), 0);
+    EXPECT_EQ(platform.FileBytes(u"C:\\Users\\me\\kept.txt"), std::vector<uint8_t>{4});
+    if (!removed) {
+      EXPECT_TRUE(DeleteTree(platform, folder));
+    }
+    EXPECT_EQ(platform.ListAll(u"C:\\Temp"), std::vector<Text>{});
+  }
 }
 
 }  // namespace
