@@ -6,7 +6,9 @@
 #
 # Default 12 seconds each, every target: the short run of the test command.
 # A long run is the same with more seconds, e.g. `bash scripts/fuzz.sh 3600
-# zip_extract`; FUZZ_RUNS=N also stops each target after N executions. Each target first replays the inputs of earlier findings
+# zip_extract`; FUZZ_RUNS=N also stops each target after N executions, and
+# FUZZ_SEED=N fixes libFuzzer's random seed (the test command's short run
+# does, so that it repeats; long runs draw a new seed each time). Each target first replays the inputs of earlier findings
 # (tests/fuzz/regressions/<target>/), then fuzzes from its committed seeds
 # (tests/fuzz/seeds/<target>/) and the corpus that earlier runs in this tree
 # grew (build/fuzz/corpus/<target>/). A finding is saved under
@@ -68,6 +70,7 @@ for target in $targets; do
   mkdir -p "$corpus" "$findings"
   log=build/fuzz/$target.log
   [ -n "${FUZZ_RUNS:-}" ] && set -- "$@" -runs="$FUZZ_RUNS"
+  [ -n "${FUZZ_SEED:-}" ] && set -- "$@" -seed="$FUZZ_SEED"
   if "$bin/fuzz_$target" "$@" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=3072 \
       -print_final_stats=1 -artifact_prefix="$findings/" "$corpus" "tests/fuzz/seeds/$target" >"$log" 2>&1; then
     outcome=""
