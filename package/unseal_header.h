@@ -28,7 +28,8 @@ std::shared_ptr<AES_DRBG> UnsealHeaderWithModulus(const uint8_t sealed[1024], Pa
                                                   UnsealFailure* failure = nullptr);
 
 // The steps after the RSA operation: unmasks, decrypts and checks the opened
-// block in place. Apart for tests that build opened blocks without a private key.
+// block in place. Separate so that tests can make opened blocks without the
+// private key.
 std::shared_ptr<AES_DRBG> OpenHeaderBlock(uint8_t block[1024], PackageHeader& header,
                                           const CryptoFactory& factory, const Text& expectedName,
                                           UnsealFailure* failure = nullptr);
