@@ -8,7 +8,10 @@
 # A long run is the same with more seconds, e.g. `bash scripts/fuzz.sh 3600
 # zip_extract`; FUZZ_RUNS=N also stops each target after N executions, and
 # FUZZ_SEED=N fixes libFuzzer's random seed (the test command's short run
-# does, so that it repeats; long runs draw a new seed each time). Each target first replays the inputs of earlier findings
+# does, so that it repeats; long runs draw a new seed each time). FUZZ_FAST=1
+# fuzzes with the build without sanitizers (the `fuzz-fast` preset, many
+# times faster on the arithmetic) and then replays the whole corpus once
+# under the sanitizers. Each target first replays the inputs of earlier findings
 # (tests/fuzz/regressions/<target>/), then fuzzes from its committed seeds
 # (tests/fuzz/seeds/<target>/) and the corpus that earlier runs in this tree
 # grew (build/fuzz/corpus/<target>/). A finding is saved under
@@ -38,8 +41,14 @@ options_of() {
 echo "=== fuzz: configure and build"
 cmake --preset fuzz >/dev/null 2>&1 || cmake --preset fuzz
 cmake --build --preset fuzz
-
 bin=build/fuzz/tests/fuzz
+runner=$bin
+if [ -n "${FUZZ_FAST:-}" ]; then
+  cmake --preset fuzz-fast >/dev/null 2>&1 || cmake --preset fuzz-fast
+  cmake --build --preset fuzz-fast
+  runner=build/fuzz-fast/tests/fuzz
+fi
+
 results=build/fuzz/test-results
 mkdir -p "$results"
 cases=""
@@ -71,17 +80,23 @@ for target in $targets; do
   log=build/fuzz/$target.log
   [ -n "${FUZZ_RUNS:-}" ] && set -- "$@" -runs="$FUZZ_RUNS"
   [ -n "${FUZZ_SEED:-}" ] && set -- "$@" -seed="$FUZZ_SEED"
-  if "$bin/fuzz_$target" "$@" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=3072 \
+  if "$runner/fuzz_$target" "$@" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=3072 \
       -print_final_stats=1 -artifact_prefix="$findings/" "$corpus" "tests/fuzz/seeds/$target" >"$log" 2>&1; then
     outcome=""
   else
     outcome="finding (see $log and $findings/)"
   fi
+  if [ "$runner" != "$bin" ] && [ -z "$outcome" ]; then
+    # What the fast build found interesting, once more under the sanitizers.
+    "$bin/fuzz_$target" "$@" -runs=0 -artifact_prefix="$findings/" "$corpus" >"build/fuzz/$target.replay.log" 2>&1 ||
+      outcome="a corpus input fails under the sanitizers (see build/fuzz/$target.replay.log)"
+    replayed=", corpus replayed under ASan+UBSan"
+  fi
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   took=$(sed -n 's/^Done [0-9]* runs in \([0-9]*\) second.*/\1/p' "$log" | tail -1)
   rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
   coverage=$(grep -o 'cov: [0-9]* ft: [0-9]*' "$log" | tail -1 || true)
-  echo "fuzz $target: ${runs:-?} runs in ${took:-$seconds}s (${rate:-?}/s), ${coverage:-no coverage line}, corpus $(ls "$corpus" | wc -l) files${outcome:+ -- $outcome}"
+  echo "fuzz $target: ${runs:-?} runs in ${took:-$seconds}s (${rate:-?}/s), ${coverage:-no coverage line}, corpus $(ls "$corpus" | wc -l) files${replayed:-}${outcome:+ -- $outcome}"
   add_case "$target" "$outcome"
 done
 
