@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/memory_platform.h"
+#include "tests/support/allocation_failure.h"
 #include "tests/support/zip_builder.h"
 
 namespace vellum {
@@ -12,6 +13,7 @@ namespace {
 
 using testing::Bytes;
 using testing::ZipBuilder;
+using testing::ZipEntry;
 
 const Text kFolder = u"C:\\Temp\\{G}";
 constexpr FileTime kMtime = 130000000000000000, kAtime = 130000000010000000, kCtime = 129000000000000000;
@@ -189,6 +191,33 @@ TEST_F(ExtractionTest, StorageThatCannotBeEnumeratedLeavesTheEmptyFolder) {
   EXPECT_FALSE(Extract(ZipBuilder{}));
   EXPECT_TRUE(platform.IsFolder(kFolder));
   EXPECT_TRUE(Extracted().empty());
+}
+
+TEST_F(ExtractionTest, DeclaredSizesDoNotSizeAnyAllocation) {
+  // Entries that claim a terabyte, in ZIP64 fields and in saturated ones,
+  // over a few bytes of data: memory follows the data, and nothing partial stays.
+  ZipBuilder zip;
+  ZipEntry& stored = zip.Add("stored.bin", "only a few bytes");
+  stored.zip64 = true;
+  stored.size = stored.compressedSize = uint64_t{1} << 40;
+  ZipEntry& deflated = zip.Add("deflated.bin", std::string(1000, 'x'), 8);
+  deflated.zip64 = true;
+  deflated.size = uint64_t{1} << 40;
+  zip.Add("small.txt", "intact");
+  zip.zip64End = true;
+  zip.entryCount = uint64_t{1} << 40;  // more records than the directory holds
+  const Bytes bytes = zip.Build();
+  zip.entryCount.reset();
+
+  testing::ResetLargestAllocation();
+  Extract(zip);
+  EXPECT_LT(testing::LargestAllocation(), 1u << 20);
+  EXPECT_EQ(Extracted(), std::vector<Text>{u"small.txt"});
+
+  platform.AddFile(u"C:\\Temp\\counted.zip", bytes);
+  testing::ResetLargestAllocation();
+  EXPECT_EQ(platform.OpenArchive(u"C:\\Temp\\counted.zip"), nullptr);  // the count is impossible
+  EXPECT_LT(testing::LargestAllocation(), 1u << 20);
 }
 
 }  // namespace

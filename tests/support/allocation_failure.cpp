@@ -12,6 +12,7 @@ namespace {
 std::atomic<uint64_t> countdown{0};
 std::atomic<bool> failed{false};
 std::atomic<int64_t> live{0};
+std::atomic<uint64_t> largest{0};
 
 void* Allocate(std::size_t size, std::size_t alignment) {
   if (countdown.load(std::memory_order_relaxed) != 0 && countdown.fetch_sub(1) == 1) {
@@ -19,6 +20,8 @@ void* Allocate(std::size_t size, std::size_t alignment) {
     throw std::bad_alloc();
   }
   if (size == 0) size = 1;
+  for (uint64_t seen = largest; size > seen && !largest.compare_exchange_weak(seen, size);) {
+  }
   void* block = nullptr;
 #ifdef _WIN32
   block = _aligned_malloc(size, alignment);
@@ -58,6 +61,8 @@ void FailAllocation(uint64_t n) {
 }
 bool AllocationFailed() { return failed; }
 int64_t LiveAllocations() { return live; }
+uint64_t LargestAllocation() { return largest; }
+void ResetLargestAllocation() { largest = 0; }
 
 }  // namespace vellum::testing
 

@@ -12,5 +12,8 @@ void FailAllocation(uint64_t n);
 bool AllocationFailed();
 // Blocks allocated through the operators and not yet freed.
 int64_t LiveAllocations();
+// The largest single allocation since the last reset, in bytes.
+uint64_t LargestAllocation();
+void ResetLargestAllocation();
 
 }  // namespace vellum::testing
