@@ -10,7 +10,8 @@ targets=${*:-zip_extract unseal_header opened_header big_num compare_names}
 files_of() {
   case $1 in
     zip_extract) echo package/zip_reader.cpp package/zip_entry_stream.cpp package/zip_names.cpp package/zip_times.cpp package/cp437.cpp package/extraction.cpp ;;
-    unseal_header | opened_header) echo package/unseal_header.cpp ;;
+    unseal_header) echo package/unseal_header.cpp crypto/rsa_public.cpp crypto/big_num.cpp ;;
+    opened_header) echo package/unseal_header.cpp ;;
     big_num) echo crypto/big_num.cpp ;;
     compare_names) echo package/compare_names_portable.cpp ;;
   esac
