@@ -1,4 +1,3 @@
-#include <new>
 #include <thread>
 
 #include "app/app_state.h"

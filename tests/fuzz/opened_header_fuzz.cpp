@@ -10,11 +10,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/cpu_features.h"
 #include "crypto/aes_drbg.h"
 #include "crypto/sha256.h"
 #include "package/compare_names.h"
 #include "package/unseal_header.h"
+#include "tests/fuzz/detected_factory.h"
 
 namespace {
 
@@ -50,11 +50,7 @@ bool FieldText(const uint8_t* field, size_t units, Text& text) {
 // is odd, the name field is overwritten with the expected name in the
 // letter case that the bits of bytes 1-2 choose, so acceptance is common.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const vellum::CryptoFactory factory = [] {
-    vellum::CryptoFactory f;
-    vellum::DetectProcessorFeatures(f);
-    return f;
-  }();
+  const vellum::CryptoFactory& factory = vellum::fuzzing::DetectedFactory();
   uint8_t plain[layout::kSize] = {};
   std::memcpy(plain, data, size < sizeof plain ? size : sizeof plain);
   if (plain[0] & 1) {

@@ -11,15 +11,11 @@
 #include <iterator>
 #include <vector>
 
-#include "app/cpu_features.h"
 #include "package/unseal_header.h"
+#include "tests/fuzz/detected_factory.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const vellum::CryptoFactory factory = [] {
-    vellum::CryptoFactory f;
-    vellum::DetectProcessorFeatures(f);
-    return f;
-  }();
+  const vellum::CryptoFactory& factory = vellum::fuzzing::DetectedFactory();
   uint8_t sealed[1024] = {};
   std::memcpy(sealed, data, size < sizeof sealed ? size : sizeof sealed);
   static const std::vector<char> genuine = [] {
