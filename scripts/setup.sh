@@ -14,7 +14,8 @@ NATIVE_PKGS="build-essential cmake ninja-build googletest libgtest-dev libgmock-
   libbenchmark-dev zlib1g-dev libssl-dev openssl python3 python3-cryptography zip unzip
   clang libclang-rt-14-dev"
 # Windows cross build and running it.
-CROSS_PKGS="g++-mingw-w64-i686 binutils-mingw-w64-i686 libz-mingw-w64-dev"
+CROSS_PKGS="g++-mingw-w64-i686 binutils-mingw-w64-i686 libz-mingw-w64-dev
+  g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64"
 # The viewer's window under Wine: an X server, finding its window, screenshots,
 # and a font with Japanese glyphs.
 GUI_PKGS="xvfb x11-utils x11-apps xdotool netpbm fonts-noto-cjk"
@@ -29,21 +30,37 @@ missing() {  # prints the packages of "$@" that are not installed
 # Some virtual machines cannot execute 32-bit x86 code at all (wine32's loader
 # then fails with "Exec format error"). There, qemu's user-mode emulator is
 # registered for 32-bit ELF so wine32 runs, slowly but faithfully.
-runs_i386() { [ -x /lib/i386-linux-gnu/ld-linux.so.2 ] && /lib/i386-linux-gnu/ld-linux.so.2 --help >/dev/null 2>&1; }
+# VELLUM_I386=emulated registers it everywhere, VELLUM_I386=native takes it
+# back where the kernel can do without (scripts/i386-way.sh).
+# shellcheck source=scripts/i386-way.sh
+source "$(dirname "$0")/i386-way.sh"
+emulator_needed() { [ "${VELLUM_I386:-}" = emulated ] || ! i386_runs; }
 register_i386_emulation() {
-  runs_i386 && return 0
+  emulator_needed || return 0
+  i386_emulator_on && return 0
   [ -e /proc/sys/fs/binfmt_misc/register ] || $SUDO mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc || return 1
-  [ -e /proc/sys/fs/binfmt_misc/qemu-i386 ] && $SUDO sh -c 'echo -1 > /proc/sys/fs/binfmt_misc/qemu-i386'
+  [ -e "$I386_BINFMT" ] && $SUDO sh -c "echo -1 > $I386_BINFMT"
   printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' \
     | $SUDO tee /proc/sys/fs/binfmt_misc/register >/dev/null || return 1
-  runs_i386 && echo "setup: 32-bit x86 code runs through qemu-i386-static on this machine"
+  i386_runs && echo "setup: 32-bit x86 code runs through qemu-i386-static on this machine"
 }
+# VELLUM_I386=native: an emulator registered earlier is switched off when the
+# kernel runs 32-bit code without it, and left on otherwise.
+if [ "${VELLUM_I386:-}" = native ] && i386_emulator_on; then
+  $SUDO sh -c "echo 0 > $I386_BINFMT"
+  if i386_runs; then
+    echo "setup: the emulator is off; 32-bit x86 code runs natively"
+  else
+    $SUDO sh -c "echo 1 > $I386_BINFMT"
+    echo "setup: this machine cannot run 32-bit x86 code natively; the emulator stays" >&2
+  fi
+fi
 
 # shellcheck disable=SC2086
 need=$(missing $NATIVE_PKGS $CROSS_PKGS $GUI_PKGS $WINE_PKGS)
-if [ -z "$need" ] && { runs_i386 || [ -z "$(missing qemu-user-static)" ]; }; then
+if [ -z "$need" ] && { ! emulator_needed || [ -z "$(missing qemu-user-static)" ]; }; then
   register_i386_emulation || { echo "setup: could NOT make 32-bit x86 code run" >&2; exit 1; }
-  echo "setup: all packages present"
+  echo "setup: all packages present; $(i386_way_text)"
   exit 0
 fi
 echo "setup: installing:" $need
@@ -80,7 +97,7 @@ if [ -n "$(missing $WINE_PKGS)" ]; then
     || install $WINE_PKGS
 fi
 
-runs_i386 || install qemu-user-static
+emulator_needed && install qemu-user-static
 register_i386_emulation || failed="$failed (32-bit-x86-emulation)"
 
 # shellcheck disable=SC2086
@@ -89,4 +106,4 @@ if [ -n "$still" ]; then
   echo "setup: could NOT install:" $still >&2
   exit 1
 fi
-echo "setup: done"
+echo "setup: done; $(i386_way_text)"

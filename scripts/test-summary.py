@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Adds up GoogleTest XML reports: one line per build, then a closing total."""
+"""Adds up JUnit XML reports: one line per build (with how its Windows programs ran), then a closing total."""
 import sys
 import xml.etree.ElementTree as ET
 from pathlib import Path
@@ -17,8 +17,11 @@ for build in sys.argv[1:]:
             else:
                 counts["passed"] += 1
     name = Path(build).name
+    # How the Windows programs ran: 32-bit native, 32-bit emulated or 64-bit.
+    ways = [w.read_text().strip() for w in sorted(Path(build, "test-results").glob("*.way"))]
+    how = f"; {', '.join(ways)}" if ways else ""
     print(f"{name}: {counts['passed']} passed, {counts['failed']} failed, {counts['skipped']} skipped"
-          f" ({len(reports)} test programs)")
+          f" ({len(reports)} test programs{how})")
     for k in total:
         total[k] += counts[k]
 print(f"tests: {total['passed']} passed, {total['failed']} failed, {total['skipped']} skipped")

@@ -9,7 +9,7 @@ namespace {
 class OpenedClipboard {
  public:
   OpenedClipboard() {
-    opened_ = WaitUntil(10000, [] { return OpenClipboard(nullptr) != 0; });
+    opened_ = WaitUntil(StepBoundMs(), [] { return OpenClipboard(nullptr) != 0; });
   }
   OpenedClipboard(const OpenedClipboard&) = delete;
   OpenedClipboard& operator=(const OpenedClipboard&) = delete;

@@ -9,9 +9,14 @@
 // report. SCENARIO names (failures, titled, untitled, twins, heldopen) pick a
 // subset. Exit code 0 when every check passed.
 //
+//   e2e_driver --started
+//
+// ends at once: the driver times one such start to set its bounds.
+//
 //   e2e_driver --screenshot PNG
 //
 // saves the whole screen, for a run that had to be stopped.
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -55,23 +60,54 @@ bool ReadExpected(const std::wstring& path, ExpectedPackage& out) {
   return !out.files.empty();
 }
 
-std::wstring DriverFolder() {
+std::wstring DriverPath() {
   wchar_t path[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring folder = path;
-  return folder.substr(0, folder.find_last_of(L'\\') + 1);
+  return path;
+}
+
+std::wstring DriverFolder() {
+  const std::wstring path = DriverPath();
+  return path.substr(0, path.find_last_of(L'\\') + 1);
+}
+
+// What one start of a Windows program costs here: the driver starts itself
+// to do nothing and waits until that copy has ended. 0 when it could not.
+DWORD MeasureProcessStart() {
+  const std::wstring self = DriverPath();
+  std::wstring commandLine = L"\"" + self + L"\" --started";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  const DWORD begin = GetTickCount();
+  if (!CreateProcessW(self.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &info)) {
+    return 0;
+  }
+  const bool ended = WaitForSingleObject(info.hProcess, 30 * 60 * 1000) == WAIT_OBJECT_0;
+  const DWORD elapsed = GetTickCount() - begin;
+  CloseHandle(info.hThread);
+  CloseHandle(info.hProcess);
+  return ended ? std::max<DWORD>(elapsed, 1) : 0;
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   if (argc == 3 && !wcscmp(argv[1], L"--screenshot")) return SaveScreenShot(argv[2]) ? 0 : 1;
+  if (argc == 2 && !wcscmp(argv[1], L"--started")) return 0;
   if (argc < 4) {
     PrintLine("usage: e2e_driver FIXTURES SHOTS RESULTS_XML [SCENARIO...]");
     return 2;
   }
   Report report;
   report.Begin("set-up");
+  const DWORD startMs = MeasureProcessStart();
+  SetBoundsFromProcessStart(startMs);
+  report.Check(startMs > 0, "one process start measured: " + std::to_string(startMs) + " ms (" +
+                                std::to_string(8 * sizeof(void*)) + "-bit); bounds: a viewer's start " +
+                                std::to_string(StartBoundMs() / 1000) + " s, a step " +
+                                std::to_string(StepBoundMs() / 1000) + " s");
   wchar_t temp[MAX_PATH + 1] = {};
   GetTempPathW(MAX_PATH + 1, temp);
   DropWindow drop;

@@ -8,10 +8,15 @@
 
 namespace e2e {
 
-// Every wait is bounded. Under emulation one process start takes about a
-// minute, so the bounds are generous; a fault still ends in a failure.
-constexpr DWORD kStartBoundMs = 300000;
-constexpr DWORD kStepBoundMs = 60000;
+// Every wait is bounded, and the bounds follow this machine: a process start
+// is measured once when the run begins (a fraction of a second where Wine
+// runs natively, a minute or two where it runs emulated), and each bound is a
+// floor plus a multiple of it. A bound that expires is a failure.
+void SetBoundsFromProcessStart(DWORD processStartMs);
+DWORD ProcessStartMs();
+DWORD StartBoundMs();  // a viewer's start with its whole load
+DWORD StepBoundMs();   // one step: a reply, a message box, a close
+DWORD SettleMs();      // how long to watch for something that must not come
 
 // Polls condition every 100 ms until it holds (true) or timeoutMs passed.
 template <class Condition>

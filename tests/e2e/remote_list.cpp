@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "e2e.h"
+
 namespace e2e {
 namespace {
 
@@ -11,7 +13,7 @@ constexpr int kTextChars = 2048;
 
 LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   DWORD_PTR result = 0;
-  if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 10000, &result)) return -1;
+  if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, StepBoundMs(), &result)) return -1;
   return static_cast<LRESULT>(result);
 }
 

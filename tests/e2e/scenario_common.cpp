@@ -15,7 +15,7 @@ bool OpenTheViewer(Context& c, const std::wstring& exe, OpenViewer& viewer) {
 // last one with its size (its last cell to be filled).
 bool AwaitListed(Context& c, OpenViewer& viewer) {
   const int files = static_cast<int>(c.expected.files.size());
-  const bool listed = WaitUntil(kStartBoundMs, [&] {
+  const bool listed = WaitUntil(StartBoundMs(), [&] {
     if (!viewer.window) viewer.window = viewer.process.MainWindow();
     if (!viewer.window) return !viewer.process.running();
     if (!viewer.rows) {
@@ -42,7 +42,7 @@ void Abandon(Context& c, ViewerProcess& process, const std::string& tag) {
 bool CloseWithoutQuestion(Context& c, OpenViewer& viewer) {
   bool boxSeen = false;
   PostMessageW(viewer.window, WM_CLOSE, 0, 0);
-  const bool ended = WaitUntil(kStepBoundMs, [&] {
+  const bool ended = WaitUntil(StepBoundMs(), [&] {
     if (FindMessageBox(viewer.process.id())) boxSeen = true;
     return !viewer.process.running();
   });

@@ -26,7 +26,7 @@ void AnswerTheOnlyBox(Context& c, RefusedPackage& run) {
   c.report.Begin(run.scenario);
   const DWORD id = run.process.id();
   HWND box = nullptr;
-  WaitUntil(kStartBoundMs, [&] {
+  WaitUntil(StartBoundMs(), [&] {
     box = FindMessageBox(id);
     return box || !run.process.running();
   });
@@ -42,7 +42,7 @@ void AnswerTheOnlyBox(Context& c, RefusedPackage& run) {
   SaveWindowShot(box, c.shots + L"message_" + FromUtf8(run.scenario) + L".png");
   c.report.Check(AnswerMessageBox(box, IDOK), "OK pressed");
   int laterBoxes = 0;
-  const bool ended = WaitUntil(kStepBoundMs, [&] {
+  const bool ended = WaitUntil(StepBoundMs(), [&] {
     const HWND other = FindMessageBox(id);
     if (other && other != box) ++laterBoxes, box = other;
     return !run.process.running();

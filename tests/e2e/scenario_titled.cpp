@@ -87,15 +87,15 @@ std::wstring ContextMenuAt(Context& c, OpenViewer& v, POINT at) {
   ClickAt(at, true);
   int now = before;
   std::wstring report;
-  WaitUntil(kStepBoundMs, [&] {
+  WaitUntil(StepBoundMs(), [&] {
     report = c.drop.MenuReport(&now);
     return now > before;
   });
   if (now == before) return L"<no menu>";
-  WaitUntil(kStepBoundMs, [&] { return !VisibleWindowsOf(v.process.id(), L"#32768").empty(); });
+  WaitUntil(StepBoundMs(), [&] { return !VisibleWindowsOf(v.process.id(), L"#32768").empty(); });
   Key(VK_ESCAPE, true);
   Key(VK_ESCAPE, false);
-  WaitUntil(kStepBoundMs, [&] { return VisibleWindowsOf(v.process.id(), L"#32768").empty(); });
+  WaitUntil(StepBoundMs(), [&] { return VisibleWindowsOf(v.process.id(), L"#32768").empty(); });
   return report;
 }
 
@@ -120,25 +120,25 @@ bool AllSelected(const OpenViewer& v) { return v.rows->SelectedCount() == v.rows
 void CheckSelectAndCopy(Context& c, OpenViewer& v, const State& s) {
   c.report.Begin("6 select all and copy");
   ClickAt(EmptySpot(v));
-  c.report.Check(WaitUntil(kStepBoundMs, [&] { return v.rows->SelectedCount() == 0; }),
+  c.report.Check(WaitUntil(StepBoundMs(), [&] { return v.rows->SelectedCount() == 0; }),
                  "a click on empty space clears the selection");
   const std::wstring sentinel = L"e2e: the user's own clipboard text";
   PutClipboardText(sentinel);
   DWORD_PTR result = 0;
-  c.report.Check(SendMessageTimeoutW(v.window, WM_COMMAND, kCopyCommand, 0, SMTO_ABORTIFHUNG, kStepBoundMs,
+  c.report.Check(SendMessageTimeoutW(v.window, WM_COMMAND, kCopyCommand, 0, SMTO_ABORTIFHUNG, StepBoundMs(),
                                      &result) != 0 && !FindMessageBox(v.process.id()),
                  "copy with nothing selected returns at once, no message");
   c.report.Check(ClipboardText() == sentinel && !ClipboardFiles(), "copy with nothing selected leaves the clipboard");
 
   KeyChord(VK_CONTROL, 'A');
-  c.report.Check(WaitUntil(kStepBoundMs, [&] { return AllSelected(v); }), "Ctrl+A selects every row");
+  c.report.Check(WaitUntil(StepBoundMs(), [&] { return AllSelected(v); }), "Ctrl+A selects every row");
   ClickAt(EmptySpot(v));
-  WaitUntil(kStepBoundMs, [&] { return v.rows->SelectedCount() == 0; });
+  WaitUntil(StepBoundMs(), [&] { return v.rows->SelectedCount() == 0; });
   PostMessageW(v.window, WM_COMMAND, kSelectAllCommand, 0);
-  c.report.Check(WaitUntil(kStepBoundMs, [&] { return AllSelected(v); }), "the select-all command selects every row");
+  c.report.Check(WaitUntil(StepBoundMs(), [&] { return AllSelected(v); }), "the select-all command selects every row");
   KeyChord(VK_CONTROL, 'C');
   std::optional<std::vector<std::wstring>> files;
-  WaitUntil(kStepBoundMs, [&] { return (files = ClipboardFiles()).has_value(); });
+  WaitUntil(StepBoundMs(), [&] { return (files = ClipboardFiles()).has_value(); });
   c.report.Check(files.has_value(), "Ctrl+C puts a file list on the clipboard");
   if (files) {
     for (const auto& f : *files) c.report.Note(Utf8(f));
@@ -156,11 +156,11 @@ void Drag(Context& c, OpenViewer& v, bool right, bool cancel) {
   PointerButton(right, true);
   GlidePointer(from, {from.x + 12, from.y + 12}, 4);
   GlidePointer({from.x + 12, from.y + 12}, to, 16);
-  WaitUntil(kStepBoundMs, [&] { return c.drop.Record().enters > 0; });
+  WaitUntil(StepBoundMs(), [&] { return c.drop.Record().enters > 0; });
   if (cancel) {
     Key(VK_ESCAPE, true);
     Key(VK_ESCAPE, false);
-    WaitUntil(kStepBoundMs, [&] { return c.drop.Record().leaves > 0; });
+    WaitUntil(StepBoundMs(), [&] { return c.drop.Record().leaves > 0; });
   }
   GlidePointer(to, {to.x + 5, to.y + 5}, 2);
   PointerButton(right, false);
@@ -172,7 +172,7 @@ void CheckDrags(Context& c, OpenViewer& v, const State& s) {
     const std::string which = right ? "right drag: " : "left drag: ";
     c.drop.ResetRecord();
     Drag(c, v, right, false);
-    WaitUntil(kStepBoundMs, [&] { return c.drop.Record().drops > 0; });
+    WaitUntil(StepBoundMs(), [&] { return c.drop.Record().drops > 0; });
     const DropRecord r = c.drop.Record();
     c.report.Check(r.drops == 1, which + "dropped once");
     c.report.Check(r.offeredOnEnter == DROPEFFECT_COPY && r.offeredOnDrop == DROPEFFECT_COPY,
@@ -182,7 +182,7 @@ void CheckDrags(Context& c, OpenViewer& v, const State& s) {
   }
   c.drop.ResetRecord();
   Drag(c, v, false, true);
-  WaitUntil(5000, [&] { return c.drop.Record().drops > 0; });
+  WaitUntil(SettleMs(), [&] { return c.drop.Record().drops > 0; });
   const DropRecord r = c.drop.Record();
   c.report.Check(r.enters >= 1 && r.leaves >= 1 && r.drops == 0, "Escape cancels the drag: nothing dropped");
   c.report.Check(SameFiles(FilesIn(s.workFolder), ExpectedNames(c)), "the working folder still holds every file");
@@ -192,19 +192,19 @@ void CheckCopyOfDeletedFile(Context& c, OpenViewer& v, const State& s) {
   c.report.Begin("6 copy of a deleted file");
   const int row = v.rows->Count() - 1;
   ClickAt(CentreOf(v.rows->RowRect(row)));
-  WaitUntil(kStepBoundMs, [&] { return v.rows->SelectedCount() == 1 && v.rows->Selected(row); });
+  WaitUntil(StepBoundMs(), [&] { return v.rows->SelectedCount() == 1 && v.rows->Selected(row); });
   c.report.Check(DeleteFileW((s.workFolder + L"\\" + s.rowNames[row]).c_str()) != 0,
                  "selected file deleted from the working folder: " + Utf8(s.rowNames[row]));
   PostMessageW(v.window, WM_COMMAND, kCopyCommand, 0);
   HWND box = nullptr;
-  WaitUntil(kStepBoundMs, [&] { return (box = FindMessageBox(v.process.id())) != nullptr; });
+  WaitUntil(StepBoundMs(), [&] { return (box = FindMessageBox(v.process.id())) != nullptr; });
   if (!c.report.Check(box != nullptr, "a message box appears")) return;
   const MessageBoxView view = ReadMessageBox(box);
   c.report.Check(view.caption == L"viewer" && view.text == kCannotCopy,
                  std::string("\"") + Utf8(view.caption) + "\": \"" + Utf8(view.text) + "\"");
   SaveWindowShot(box, c.shots + L"message_cannot_copy.png");
   AnswerMessageBox(box, IDOK);
-  c.report.Check(WaitUntil(kStepBoundMs, [&] { return !FindMessageBox(v.process.id()); }) && IsWindow(v.window),
+  c.report.Check(WaitUntil(StepBoundMs(), [&] { return !FindMessageBox(v.process.id()); }) && IsWindow(v.window),
                  "OK closes the message, the window stays");
 }
 
@@ -216,7 +216,7 @@ void CheckCloseQuestion(Context& c, OpenViewer& v, const State& s, const TreeSna
     const std::string button = answer == IDNO ? "No: " : "Yes: ";
     PostMessageW(v.window, WM_CLOSE, 0, 0);
     HWND box = nullptr;
-    WaitUntil(kStepBoundMs, [&] { return (box = FindMessageBox(v.process.id())) != nullptr; });
+    WaitUntil(StepBoundMs(), [&] { return (box = FindMessageBox(v.process.id())) != nullptr; });
     if (!c.report.Check(box != nullptr, button + "the question appears")) {
       Abandon(c, v.process, "close_question");
       return;
@@ -228,14 +228,14 @@ void CheckCloseQuestion(Context& c, OpenViewer& v, const State& s, const TreeSna
     AnswerMessageBox(box, answer);
     if (answer == IDNO) {
       DWORD_PTR result = 0;
-      c.report.Check(WaitUntil(kStepBoundMs, [&] { return !FindMessageBox(v.process.id()); }) &&
-                         SendMessageTimeoutW(v.window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kStepBoundMs, &result) &&
+      c.report.Check(WaitUntil(StepBoundMs(), [&] { return !FindMessageBox(v.process.id()); }) &&
+                         SendMessageTimeoutW(v.window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, StepBoundMs(), &result) &&
                          IsWindowVisible(v.window),
                      button + "the window stays");
       c.report.Check(ClipboardFiles() == clipboardBefore, button + "the clipboard is kept");
     }
   }
-  const bool ended = v.process.WaitForExit(kStepBoundMs);
+  const bool ended = v.process.WaitForExit(StepBoundMs());
   if (!c.report.Check(ended, "Yes: the process ends")) {
     Abandon(c, v.process, "close_yes");
     return;

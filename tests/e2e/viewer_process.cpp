@@ -35,7 +35,7 @@ DWORD ViewerProcess::ExitCode() const {
 void ViewerProcess::Kill() {
   if (info_.hProcess && running()) {
     TerminateProcess(info_.hProcess, 99);
-    WaitForExit(30000);
+    WaitForExit(StepBoundMs());
   }
 }
 

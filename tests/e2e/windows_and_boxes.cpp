@@ -1,4 +1,5 @@
 #include "desktop.h"
+#include "e2e.h"
 
 namespace e2e {
 namespace {
@@ -46,7 +47,7 @@ std::wstring WindowText(HWND window) {
   wchar_t text[2048] = {};
   // WM_GETTEXT directly: GetWindowText does not ask other processes'
   // controls for their text.
-  SendMessageTimeoutW(window, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
+  SendMessageTimeoutW(window, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, StepBoundMs(),
                       nullptr);
   return text;
 }
@@ -73,7 +74,7 @@ MessageBoxView ReadMessageBox(HWND box) {
 
 bool AnswerMessageBox(HWND box, int buttonId) {
   DWORD_PTR result = 0;
-  return SendMessageTimeoutW(box, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED), 0, SMTO_ABORTIFHUNG, 10000,
+  return SendMessageTimeoutW(box, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED), 0, SMTO_ABORTIFHUNG, StepBoundMs(),
                              &result) != 0;
 }
 

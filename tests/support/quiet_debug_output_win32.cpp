@@ -9,8 +9,13 @@ namespace {
 void WINAPI DiscardDebugString(LPCSTR) {}
 }  // namespace
 
+// The import slot the linker would otherwise fill from kernel32 (32-bit
+// symbols carry a leading underscore and the argument size).
+#ifdef _WIN64
+#define VELLUM_IMPORT_SLOT "__imp_OutputDebugStringA"
+#else
+#define VELLUM_IMPORT_SLOT "__imp__OutputDebugStringA@4"
+#endif
 extern "C" {
-// The import slot the linker would otherwise fill from kernel32.
-void(WINAPI* quietOutputDebugStringA)(LPCSTR) __asm__("__imp__OutputDebugStringA@4") =
-    DiscardDebugString;
+void(WINAPI* quietOutputDebugStringA)(LPCSTR) __asm__(VELLUM_IMPORT_SLOT) = DiscardDebugString;
 }
