@@ -1,12 +1,4 @@
-# 32-bit Windows cross build with Debian's mingw-w64.
-set(CMAKE_SYSTEM_NAME Windows)
+# 32-bit Windows cross build with Debian's mingw-w64: the product.
 set(CMAKE_SYSTEM_PROCESSOR x86)
-# The posix thread model: the win32 one has no std::thread in GCC 12.
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-
+set(VELLUM_MINGW_TRIPLET i686-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-toolchain.cmake)
