@@ -1,8 +1,6 @@
 // The process's entry: start-up, the main window, the message loop and the
 // shutdown that removes the working folder.
 #include "app/app_state.h"
-#include "app/path.h"
-#include "platform/platform_win32.h"
 #include "resources/resource.h"
 #include "ui/main_wnd.h"
 
@@ -42,10 +40,7 @@ void RunMessageLoop() {
 // clipboard has been settled by the time the files it may name are deleted.
 void Shutdown() {
   delete AppState.mainWindow;
-  if (!AppState.workFolder.empty()) {
-    Win32Platform platform;
-    DeleteTree(platform, AppState.workFolder);
-  }
+  RemoveWorkFolder();
   OleUninitialize();
 }
 

@@ -12,7 +12,8 @@
 # bounded by a multiple of one process start measured first: a hung run is
 # killed and reported as a failure with a screenshot of the screen.
 # Environment: VELLUM_E2E_SCENARIOS picks some of titled, untitled, failures,
-# twins, heldopen (default all); VELLUM_E2E_BOUND fixes the bound in seconds.
+# twins, shorttemp, endsession, closeloading, heldopen (default all);
+# VELLUM_E2E_BOUND fixes the bound in seconds.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 NATIVE=${1:-build/native}
@@ -76,9 +77,9 @@ stamp=1709677800  # 2024-03-05 22:30:00 UTC: already the next day in Tokyo
 scenario() {  # scenario FOLDER EXE_NAME: a fresh folder with a renamed copy of the viewer
   mkdir -p "$FIX/$1" && cp "$VIEWER" "$FIX/$1/$2"
 }
-seal() {  # seal OUTPUT [--title T]
+seal() {  # seal OUTPUT [--title T]: the archive of $FIX/src (or of $SOURCE)
   local out=$1; shift
-  "$SEAL" seal --key keys/test_private_key.pem --name viewer_data "$@" "$FIX/src" "$out" >/dev/null
+  "$SEAL" seal --key keys/test_private_key.pem --name viewer_data "$@" "${SOURCE:-$FIX/src}" "$out" >/dev/null
 }
 scenario titled viewer.exe && seal "$FIX/titled/viewer_data" --title "$TITLE" || fail_whole_run "sealing failed"
 cp "$WORK/expected.txt" "$FIX/titled/expected.txt"
@@ -96,7 +97,13 @@ PY
 scenario truncated viewer.exe && head -c -100 "$FIX/titled/viewer_data" >"$FIX/truncated/viewer_data"
 scenario othername other.exe && cp "$FIX/titled/viewer_data" "$FIX/othername/other_data"
 scenario renamedpackage viewer.exe && cp "$FIX/titled/viewer_data" "$FIX/renamedpackage/other_data"
-for name in twins heldopen; do scenario $name viewer.exe && cp "$FIX/titled/viewer_data" "$FIX/$name/"; done
+for name in twins heldopen shorttemp endsession; do
+  scenario $name viewer.exe && cp "$FIX/titled/viewer_data" "$FIX/$name/"
+done
+# A package that takes seconds to unpack (a gibibyte of zeros, small sealed),
+# so that a close can come while it loads.
+mkdir -p "$WORK/big" && truncate -s 1G "$WORK/big/zeros.bin"
+scenario bigpackage viewer.exe && SOURCE="$WORK/big" seal "$FIX/bigpackage/viewer_data" || fail_whole_run "sealing failed"
 cp "$(dirname "$DRIVER")/menu_report_hook.dll" "$DRIVER" "$E2E/"
 
 start_xvfb || fail_whole_run "Xvfb did not start"

@@ -2,6 +2,7 @@
 #include "app/messages.h"
 #include "app/viewer_names.h"
 #include "package/compare_names.h"
+#include "ui/clipboard_win32.h"
 #include "ui/main_wnd.h"
 
 namespace vellum {
@@ -39,12 +40,30 @@ class GlobalLockGuard {
   void* data_;
 };
 
+// The path with every short (8.3) component in its long form, or the path as
+// it is when the file system cannot say.
+Text LongForm(const Text& path) {
+  const DWORD size = GetLongPathNameW(Wide(path), nullptr, 0);
+  if (size == 0) return path;
+  std::wstring buffer(size, L'\0');
+  const DWORD length = GetLongPathNameW(Wide(path), buffer.data(), size);
+  if (length == 0 || length >= size) return path;
+  buffer.resize(length);
+  return FromWide(buffer.c_str());
+}
+
+// Windows may report the temporary directory in its short form while the
+// shell names files in their long form, or the other way round.
+bool SameFolder(const Text& a, const Text& b) {
+  return CompareNames(a, b) == 0 || CompareNames(LongForm(a), LongForm(b)) == 0;
+}
+
 }  // namespace
 
 // Only the first file of the list is looked at.
 bool IsClipboardFromWorkFolder() {
   ComPtr<IDataObject> clipboard;
-  if (FAILED(OleGetClipboard(clipboard.Receive()))) return false;
+  if (FAILED(GetClipboardPatiently(clipboard.Receive()))) return false;
   FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
   StorageMedium medium;
   if (FAILED(clipboard->GetData(&format, medium.Receive()))) return false;
@@ -59,14 +78,14 @@ bool IsClipboardFromWorkFolder() {
   if (length == 0) return false;
   std::wstring first(length + 1, L'\0');
   if (DragQueryFileW(drop, 0, first.data(), length + 1) == 0) return false;
-  return CompareNames(ContainingFolder(FromWide(first.c_str())), AppState.workFolder) == 0;
+  return SameFolder(ContainingFolder(FromWide(first.c_str())), AppState.workFolder);
 }
 
 // The clipboard is emptied before the files it names are deleted.
 void CMainWnd::OnClose() {
   if (IsClipboardFromWorkFolder()) {
     if (ShowMessage(kMessageCopyPasteFinished, MB_YESNO) != IDYES) return;
-    if (IsClipboardFromWorkFolder()) OleSetClipboard(nullptr);
+    if (IsClipboardFromWorkFolder()) SetClipboardPatiently(nullptr);
   }
   DestroyWindow(m_hWnd);
 }

@@ -2,6 +2,7 @@
 
 #include "app/app_state.h"
 #include "app/messages.h"
+#include "ui/clipboard_win32.h"
 #include "ui/main_wnd.h"
 
 namespace vellum {
@@ -83,7 +84,7 @@ ComPtr<IDataObject> CMainWnd::CreateSelectionDataObject() {
 void CMainWnd::CopySelection() {
   if (SendMessageW(m_hList, LVM_GETSELECTEDCOUNT, 0, 0) < 1) return;
   const ComPtr<IDataObject> dataObject = CreateSelectionDataObject();
-  if (dataObject && SUCCEEDED(OleSetClipboard(dataObject.get()))) return;
+  if (dataObject && SUCCEEDED(SetClipboardPatiently(dataObject.get()))) return;
   ShowMessage(kMessageCannotCopy, MB_OK);
 }
 

@@ -4,6 +4,8 @@
 
 #include <commctrl.h>
 
+#include <thread>
+
 namespace vellum {
 
 inline constexpr wchar_t kMainWindowClass[] = L"VellumMainWnd";
@@ -40,8 +42,13 @@ class CMainWnd {
   // Runs a whole drag of the selection, offering copy only.
   void OnBeginDrag(bool rightButton, const NMLISTVIEW* notification);
   // Closes, asking first when the clipboard still names the working
-  // folder's files.
+  // folder's files. A close that comes while the package loads waits for
+  // the loader, then closes without asking.
   void OnClose();
+  // The session ends (log-off, shut-down, restart) or Restart Manager
+  // closes the program: the working folder goes at once, without a
+  // question, for the process may be ended as soon as this returns.
+  void OnEndSession();
 
   HWND m_hWnd = nullptr;
   HFONT m_hFont = nullptr;
@@ -49,6 +56,13 @@ class CMainWnd {
 
  private:
   void OnCreate();
+  // Waits until the loading thread has ended: from then on nothing else
+  // writes to AppState or into the temporary directory.
+  void AwaitLoader();
+
+  std::thread m_loader;
+  bool m_bLoading = false;          // the preparing dialog is up
+  bool m_bCloseWhenLoaded = false;  // a close came while loading
   void ShowContextMenu();
   void CopySelection();
   void SelectAll();
@@ -57,5 +71,8 @@ class CMainWnd {
 // True when the clipboard's file list starts with a file lying directly in
 // the working folder.
 bool IsClipboardFromWorkFolder();
+
+// Removes the working folder with everything in it, once.
+void RemoveWorkFolder();
 
 }  // namespace vellum

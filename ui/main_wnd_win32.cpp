@@ -38,6 +38,7 @@ CMainWnd::CMainWnd() {
 }
 
 CMainWnd::~CMainWnd() {
+  AwaitLoader();
   if (m_hWnd) DestroyWindow(m_hWnd);
   if (m_hFont) DeleteObject(m_hFont);
 }
@@ -68,7 +69,14 @@ LRESULT CMainWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       SetFocus(m_hList);
       return 0;
     case WM_CLOSE:
-      OnClose();
+      if (m_bLoading) {
+        m_bCloseWhenLoaded = true;
+      } else {
+        OnClose();
+      }
+      return 0;
+    case WM_ENDSESSION:
+      if (wParam) OnEndSession();
       return 0;
     case WM_NOTIFY: {
       const auto* header = reinterpret_cast<const NMHDR*>(lParam);

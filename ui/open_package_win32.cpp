@@ -40,12 +40,14 @@ void CentreOnMainWindow(HWND dialog) {
 }
 
 // Ends only when loading ends: no buttons, and Escape or Enter do nothing.
-INT_PTR CALLBACK PreparingDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+// lParam of WM_INITDIALOG: the window's thread object, which takes the
+// loading thread.
+INT_PTR CALLBACK PreparingDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
       CentreOnMainWindow(dialog);
       try {
-        std::thread(LoadingThreadProc, dialog).detach();
+        *reinterpret_cast<std::thread*>(lParam) = std::thread(LoadingThreadProc, dialog);
       } catch (const std::exception&) {
         // No thread means no post would ever end the dialog: end it as a
         // failed load, with no message to show.
@@ -63,8 +65,20 @@ INT_PTR CALLBACK PreparingDlgProc(HWND dialog, UINT message, WPARAM wParam, LPAR
 
 void CMainWnd::OnOpenPackage() {
   const HWND owner = AppState.mainWindow ? AppState.mainWindow->m_hWnd : nullptr;
+  m_bLoading = true;
   const INT_PTR result = DialogBoxParamW(AppState.instance, MAKEINTRESOURCEW(IDD_PREPARING), owner,
-                                         PreparingDlgProc, 0);
+                                         PreparingDlgProc, reinterpret_cast<LPARAM>(&m_loader));
+  // A WM_QUIT ends the dialog before the loader has reported; whatever ended
+  // it, the loader is done before anything reads its results or shutdown
+  // removes the folder it writes.
+  AwaitLoader();
+  m_bLoading = false;
+  // Closed from outside while loading (nothing can be on the clipboard yet),
+  // or the dialog ended without the loader's report.
+  if (m_bCloseWhenLoaded || (result != kLoaded && result != kLoadFailed)) {
+    DestroyWindow(m_hWnd);
+    return;
+  }
   if (result != kLoaded) {
     if (!AppState.loadMessage.empty()) ShowMessage(AppState.loadMessage, MB_OK);
     DestroyWindow(m_hWnd);
@@ -74,6 +88,10 @@ void CMainWnd::OnOpenPackage() {
     SetWindowTextW(m_hWnd, Wide(MainWindowTitle(AppState.baseName, AppState.packageTitle)));
   }
   FillList();
+}
+
+void CMainWnd::AwaitLoader() {
+  if (m_loader.joinable()) m_loader.join();
 }
 
 }  // namespace vellum

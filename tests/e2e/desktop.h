@@ -19,6 +19,8 @@ std::wstring WindowText(HWND window);
 // A message box of the process: a dialog with at least one button (the
 // preparing dialog has none).
 HWND FindMessageBox(DWORD processId);
+// The preparing dialog of the process: a dialog without buttons.
+HWND FindPreparingDialog(DWORD processId);
 struct MessageBoxView {
   std::wstring caption;
   std::wstring text;  // the non-empty static texts, joined by '|' if several

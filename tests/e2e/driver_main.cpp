@@ -6,8 +6,9 @@
 //
 // FIXTURES holds one folder per scenario (prepared by scripts/e2e.sh) and
 // titled\expected.txt; SHOTS receives PNG screenshots; RESULTS_XML the JUnit
-// report. SCENARIO names (failures, titled, untitled, twins, heldopen) pick a
-// subset. Exit code 0 when every check passed.
+// report. SCENARIO names (failures, titled, untitled, twins, shorttemp,
+// endsession, closeloading, heldopen) pick a subset. Exit code 0 when every
+// check passed.
 //
 //   e2e_driver --started
 //
@@ -132,6 +133,9 @@ int wmain(int argc, wchar_t** argv) {
   if (wanted(L"untitled")) RunUntitledScenario(c);
   if (wanted(L"failures")) RunLoadFailureScenarios(c);
   if (wanted(L"twins")) RunTwoViewersScenario(c);
+  if (wanted(L"shorttemp")) RunShortTempScenario(c);
+  if (wanted(L"endsession")) RunSessionEndScenario(c);
+  if (wanted(L"closeloading")) RunCloseWhileLoadingScenario(c);
   report.Begin("after scenarios 1-10");
   CheckTempUnchanged(c, atStart, "the temporary directory is exactly as before");
   if (wanted(L"heldopen")) RunHeldOpenScenario(c);

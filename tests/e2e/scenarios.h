@@ -66,5 +66,8 @@ void RunTitledPackageScenarios(Context& c);  // 1, 7, 6, 9, 8
 void RunUntitledScenario(Context& c);        // 2
 void RunTwoViewersScenario(Context& c);      // 10
 void RunHeldOpenScenario(Context& c);        // 11
+void RunShortTempScenario(Context& c);
+void RunSessionEndScenario(Context& c);
+void RunCloseWhileLoadingScenario(Context& c);
 
 }  // namespace e2e

@@ -59,6 +59,13 @@ HWND FindMessageBox(DWORD processId) {
   return nullptr;
 }
 
+HWND FindPreparingDialog(DWORD processId) {
+  for (const HWND dialog : VisibleWindowsOf(processId, L"#32770")) {
+    if (ChildrenOfClass(dialog, L"Button").empty()) return dialog;
+  }
+  return nullptr;
+}
+
 MessageBoxView ReadMessageBox(HWND box) {
   MessageBoxView view;
   view.caption = WindowText(box);

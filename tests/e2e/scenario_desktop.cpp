@@ -1,0 +1,132 @@
+// What users' desktops do that a polite test run does not: a temporary
+// directory named in its short (8.3) form, the session ending under an open
+// window, and a close from another program while the package still loads.
+#include "desktop.h"
+#include "scenarios.h"
+
+namespace e2e {
+namespace {
+
+const std::wstring kCopyPasteFinished =
+    L"\u30b3\u30d4\u30fc\uff06\u30da\u30fc\u30b9\u30c8\u306f\u7d42\u308f\u308a\u307e\u3057\u305f\u304b\uff1f";
+constexpr WPARAM kSelectAllCommand = 57642;
+
+// TMP and TEMP for the processes started while this lives.
+class TempVariables {
+ public:
+  explicit TempVariables(const std::wstring& folder) : tmp_(Get(L"TMP")), temp_(Get(L"TEMP")) {
+    SetEnvironmentVariableW(L"TMP", folder.c_str());
+    SetEnvironmentVariableW(L"TEMP", folder.c_str());
+  }
+  TempVariables(const TempVariables&) = delete;
+  TempVariables& operator=(const TempVariables&) = delete;
+  ~TempVariables() {
+    SetEnvironmentVariableW(L"TMP", tmp_.empty() ? nullptr : tmp_.c_str());
+    SetEnvironmentVariableW(L"TEMP", temp_.empty() ? nullptr : temp_.c_str());
+  }
+
+ private:
+  static std::wstring Get(const wchar_t* name) {
+    wchar_t value[MAX_PATH + 1] = {};
+    const DWORD length = GetEnvironmentVariableW(name, value, MAX_PATH + 1);
+    return length > 0 && length <= MAX_PATH ? value : L"";
+  }
+  std::wstring tmp_, temp_;
+};
+
+std::wstring ShortForm(const std::wstring& path) {
+  wchar_t shortPath[MAX_PATH] = {};
+  const DWORD length = GetShortPathNameW(path.c_str(), shortPath, MAX_PATH);
+  return length > 0 && length < MAX_PATH ? shortPath : L"";
+}
+
+}  // namespace
+
+void RunShortTempScenario(Context& c) {
+  c.report.Begin("short temporary path");
+  const TreeSnapshot before = SnapshotTree(c.temp);
+  EmptyTheClipboard();
+  const std::wstring longTemp = c.temp + L"Long Temp Folder For Viewer";
+  CreateDirectoryW(longTemp.c_str(), nullptr);
+  const std::wstring shortTemp = ShortForm(longTemp);
+  OpenViewer v;
+  if (c.report.Check(!shortTemp.empty() && shortTemp != longTemp, "TMP and TEMP in short form: " + Utf8(shortTemp))) {
+    const TempVariables variables(shortTemp);
+    c.report.Check(v.process.Start(c.fixtures + L"shorttemp\\viewer.exe"), "viewer started");
+  }
+  if (v.process.id() && AwaitListed(c, v)) {
+    PostMessageW(v.window, WM_COMMAND, kSelectAllCommand, 0);
+    WaitUntil(StepBoundMs(), [&] { return v.rows->SelectedCount() == v.rows->Count(); });
+    KeyChord(VK_CONTROL, 'C');
+    std::optional<std::vector<std::wstring>> files;
+    WaitUntil(StepBoundMs(), [&] { return (files = ClipboardFiles()).has_value(); });
+    if (c.report.Check(files.has_value() && !files->empty(), "Ctrl+C puts a file list on the clipboard")) {
+      c.report.Note("the clipboard names " + Utf8(files->front()));
+    }
+    PostMessageW(v.window, WM_CLOSE, 0, 0);
+    HWND box = nullptr;
+    WaitUntil(StepBoundMs(), [&] { return (box = FindMessageBox(v.process.id())) != nullptr; });
+    if (c.report.Check(box && ReadMessageBox(box).text == kCopyPasteFinished,
+                       "closing asks whether copying and pasting is finished")) {
+      AnswerMessageBox(box, IDYES);
+    }
+    if (!c.report.Check(v.process.WaitForExit(StepBoundMs()), "the process ends")) Abandon(c, v.process, "short_temp");
+    c.report.Check(SnapshotTree(longTemp + L"\\").empty(), "nothing left in the short-named temporary folder");
+  }
+  RemoveDirectoryW(longTemp.c_str());
+  CheckTempUnchanged(c, before, "the temporary directory is as before");
+}
+
+void RunSessionEndScenario(Context& c) {
+  c.report.Begin("the session ends");
+  const TreeSnapshot before = SnapshotTree(c.temp);
+  EmptyTheClipboard();
+  OpenViewer v;
+  if (!OpenTheViewer(c, c.fixtures + L"endsession\\viewer.exe", v)) return;
+  DWORD_PTR answer = 0;
+  c.report.Check(SendMessageTimeoutW(v.window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG,
+                                     StepBoundMs(), &answer) && answer,
+                 "WM_QUERYENDSESSION: the viewer lets the session end");
+  c.report.Check(SendMessageTimeoutW(v.window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG,
+                                     StepBoundMs(), &answer) != 0,
+                 "WM_ENDSESSION returns");
+  c.report.Check(!FindMessageBox(v.process.id()), "no question or message");
+  // As the system does once every window has answered.
+  v.process.Kill();
+  CheckTempUnchanged(c, before, "the process ended by the system: the temporary directory is as before");
+}
+
+void RunCloseWhileLoadingScenario(Context& c) {
+  c.report.Begin("closed from outside while loading");
+  const TreeSnapshot before = SnapshotTree(c.temp);
+  ViewerProcess process;
+  if (!c.report.Check(process.Start(c.fixtures + L"bigpackage\\viewer.exe"), "viewer started on a large package")) {
+    return;
+  }
+  HWND window = nullptr, dialog = nullptr;
+  WaitUntil(StartBoundMs(), [&] {
+    window = process.MainWindow();
+    dialog = FindPreparingDialog(process.id());
+    return (window && dialog) || !process.running();
+  });
+  if (!c.report.Check(window && dialog, "the preparing dialog is up")) {
+    Abandon(c, process, "close_while_loading");
+    return;
+  }
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  c.report.Check(IsWindowVisible(dialog) != 0, "WM_CLOSE posted to the main window while the dialog is up");
+  bool boxSeen = false;
+  const bool ended = WaitUntil(StartBoundMs(), [&] {
+    if (FindMessageBox(process.id())) boxSeen = true;
+    return !process.running();
+  });
+  c.report.Check(!boxSeen, "no question or message");
+  if (!c.report.Check(ended, "the process ends by itself")) {
+    Abandon(c, process, "close_while_loading");
+    return;
+  }
+  c.report.Check(process.ExitCode() == 0, "exit code 0 (got " + std::to_string(process.ExitCode()) + ")");
+  CheckTempUnchanged(c, before, "the temporary directory is as before");
+}
+
+}  // namespace e2e
