@@ -103,13 +103,15 @@ void RunCloseWhileLoadingScenario(Context& c) {
   if (!c.report.Check(process.Start(c.fixtures + L"bigpackage\\viewer.exe"), "viewer started on a large package")) {
     return;
   }
+  // The close comes once the loader writes into the temporary directory,
+  // when ending the process would leave its files behind.
   HWND window = nullptr, dialog = nullptr;
   WaitUntil(StartBoundMs(), [&] {
     window = process.MainWindow();
     dialog = FindPreparingDialog(process.id());
-    return (window && dialog) || !process.running();
+    return (window && dialog && !NewWorkingFolders(c, before).empty()) || !process.running();
   });
-  if (!c.report.Check(window && dialog, "the preparing dialog is up")) {
+  if (!c.report.Check(window && dialog, "the preparing dialog is up while the working folder fills")) {
     Abandon(c, process, "close_while_loading");
     return;
   }
