@@ -59,13 +59,13 @@ class CMainWnd {
   // Waits until the loading thread has ended: from then on nothing else
   // writes to AppState or into the temporary directory.
   void AwaitLoader();
+  void ShowContextMenu();
+  void CopySelection();
+  void SelectAll();
 
   std::thread m_loader;
   bool m_bLoading = false;          // the preparing dialog is up
   bool m_bCloseWhenLoaded = false;  // a close came while loading
-  void ShowContextMenu();
-  void CopySelection();
-  void SelectAll();
 };
 
 // True when the clipboard's file list starts with a file lying directly in

@@ -77,23 +77,32 @@ void RunShortTempScenario(Context& c) {
   CheckTempUnchanged(c, before, "the temporary directory is as before");
 }
 
+// A log-off ends the process once every window has answered; Restart
+// Manager sends the same messages and expects the program to close itself.
 void RunSessionEndScenario(Context& c) {
-  c.report.Begin("the session ends");
-  const TreeSnapshot before = SnapshotTree(c.temp);
-  EmptyTheClipboard();
-  OpenViewer v;
-  if (!OpenTheViewer(c, c.fixtures + L"endsession\\viewer.exe", v)) return;
-  DWORD_PTR answer = 0;
-  c.report.Check(SendMessageTimeoutW(v.window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG,
-                                     StepBoundMs(), &answer) && answer,
-                 "WM_QUERYENDSESSION: the viewer lets the session end");
-  c.report.Check(SendMessageTimeoutW(v.window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG,
-                                     StepBoundMs(), &answer) != 0,
-                 "WM_ENDSESSION returns");
-  c.report.Check(!FindMessageBox(v.process.id()), "no question or message");
-  // As the system does once every window has answered.
-  v.process.Kill();
-  CheckTempUnchanged(c, before, "the process ended by the system: the temporary directory is as before");
+  for (const DWORD reason : {DWORD{ENDSESSION_LOGOFF}, DWORD{ENDSESSION_CLOSEAPP}}) {
+    const std::string how = reason == ENDSESSION_LOGOFF ? "log-off: " : "Restart Manager: ";
+    c.report.Begin("the session ends, " + how.substr(0, how.size() - 2));
+    const TreeSnapshot before = SnapshotTree(c.temp);
+    EmptyTheClipboard();
+    OpenViewer v;
+    if (!OpenTheViewer(c, c.fixtures + L"endsession\\viewer.exe", v)) return;
+    const auto send = [&](UINT message, WPARAM wParam, DWORD_PTR& answer) {
+      return SendMessageTimeoutW(v.window, message, wParam, static_cast<LPARAM>(reason), SMTO_ABORTIFHUNG,
+                                 StepBoundMs(), &answer) != 0;
+    };
+    DWORD_PTR answer = 0;
+    c.report.Check(send(WM_QUERYENDSESSION, 0, answer) && answer,
+                   how + "WM_QUERYENDSESSION: the viewer lets the session end");
+    c.report.Check(send(WM_ENDSESSION, TRUE, answer), how + "WM_ENDSESSION returns");
+    c.report.Check(!FindMessageBox(v.process.id()), how + "no question or message");
+    if (reason == ENDSESSION_CLOSEAPP) {
+      c.report.Check(v.process.WaitForExit(StepBoundMs()) && v.process.ExitCode() == 0,
+                     how + "the viewer closes itself, exit code 0");
+    }
+    v.process.Kill();
+    CheckTempUnchanged(c, before, how + "the temporary directory is as before");
+  }
 }
 
 void RunCloseWhileLoadingScenario(Context& c) {
