@@ -61,9 +61,14 @@ int wmain(int argc, wchar_t** argv) {
   const wchar_t* window_class = argv[arg];
   const DWORD timeout_ms = static_cast<DWORD>(_wtoi(argv[arg + 1])) * 1000;
 
-  // A Wine virtual desktop is a desktop of its own; windows are found only there.
+  // A Wine virtual desktop is a desktop of its own; windows are found only
+  // there. The program that makes it may start after the probe: wait for it.
+  const DWORD start = GetTickCount();
   if (desktop) {
-    HDESK handle = OpenDesktopW(desktop, 0, FALSE, GENERIC_ALL);
+    HDESK handle = nullptr;
+    while (!(handle = OpenDesktopW(desktop, 0, FALSE, GENERIC_ALL)) && GetTickCount() - start < timeout_ms) {
+      Sleep(200);
+    }
     if (!handle || !SetThreadDesktop(handle)) {
       Print(std::wstring(L"error=cannot enter desktop ") + desktop);
       return 1;
@@ -74,7 +79,6 @@ int wmain(int argc, wchar_t** argv) {
   GetTempPathW(MAX_PATH + 1, temp);
   Print(std::wstring(L"temp=") + temp);
 
-  const DWORD start = GetTickCount();
   HWND window = nullptr;
   std::wstring title;
   for (;;) {
