@@ -7,10 +7,6 @@
 namespace e2e {
 namespace {
 
-const std::wstring kCopyPasteFinished =
-    L"\u30b3\u30d4\u30fc\uff06\u30da\u30fc\u30b9\u30c8\u306f\u7d42\u308f\u308a\u307e\u3057\u305f\u304b\uff1f";
-constexpr WPARAM kSelectAllCommand = 57642;
-
 // TMP and TEMP for the processes started while this lives.
 class TempVariables {
  public:

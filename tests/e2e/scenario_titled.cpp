@@ -7,12 +7,9 @@ namespace e2e {
 namespace {
 
 constexpr WPARAM kCopyCommand = 57634;
-constexpr WPARAM kSelectAllCommand = 57642;
 const std::wstring kCopyItem = L"\u30b3\u30d4\u30fc(&C)";
 const std::wstring kSelectAllItem = L"\u3059\u3079\u3066\u9078\u629e(&A)";
 const std::wstring kCannotCopy = L"\u30b3\u30d4\u30fc\u3067\u304d\u307e\u305b\u3093\u3002";
-const std::wstring kCopyPasteFinished =
-    L"\u30b3\u30d4\u30fc\uff06\u30da\u30fc\u30b9\u30c8\u306f\u7d42\u308f\u308a\u307e\u3057\u305f\u304b\uff1f";
 
 std::wstring LocalTimeText(const SYSTEMTIME& local) {
   wchar_t date[256] = {}, time[256] = {};

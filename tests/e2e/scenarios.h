@@ -15,6 +15,12 @@
 
 namespace e2e {
 
+// The viewer's select-all command and its close question, used by several
+// scenarios.
+constexpr WPARAM kSelectAllCommand = 57642;
+inline const std::wstring kCopyPasteFinished =
+    L"\u30b3\u30d4\u30fc\uff06\u30da\u30fc\u30b9\u30c8\u306f\u7d42\u308f\u308a\u307e\u3057\u305f\u304b\uff1f";
+
 // What the fixture script packed: the title and the archive's top-level
 // files with their sizes and local modification times.
 struct ExpectedFile {
