@@ -12,7 +12,7 @@
 # bounded by a multiple of one process start measured first: a hung run is
 # killed and reported as a failure with a screenshot of the screen.
 # Environment: VELLUM_E2E_SCENARIOS picks some of titled, untitled, failures,
-# twins, shorttemp, endsession, closeloading, heldopen (default all);
+# twins, shorttemp, endsession, closeloading, planted, heldopen (default all);
 # VELLUM_E2E_BOUND fixes the bound in seconds.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -25,6 +25,8 @@ SEAL=$NATIVE/tools/vellum-seal
 find_built() { find "$WINDOWS" -path "$WINDOWS/wineprefix" -prune -o -name "$1" -print -quit 2>/dev/null; }
 VIEWER=$(find_built vellum.exe)
 DRIVER=$(find_built e2e_driver.exe)
+PLANTED_DLL=$(find_built planted_version_dll.dll)
+UNRESTRICTED=$(find_built vellum_unrestricted.exe)
 PREFIX=$(realpath -m "$WINDOWS/wineprefix")
 E2E=$(realpath -m "$WINDOWS/e2e")
 FIX=$E2E/fixtures
@@ -45,8 +47,9 @@ fail_whole_run() {  # the run could not take place or did not finish: one failed
     "$1" >"$RESULTS"
   exit 1
 }
-for built in "$SEAL" "$VIEWER" "$DRIVER"; do
-  [ -n "$built" ] && [ -x "$built" ] || fail_whole_run "not built: vellum-seal, vellum.exe or e2e_driver.exe"
+for built in "$SEAL" "$VIEWER" "$DRIVER" "$PLANTED_DLL" "$UNRESTRICTED"; do
+  [ -n "$built" ] && [ -f "$built" ] ||
+    fail_whole_run "not built: vellum-seal, vellum.exe, e2e_driver.exe, planted_version_dll.dll or vellum_unrestricted.exe"
 done
 
 # Z: is the Unix root in every Wine prefix.
@@ -100,6 +103,14 @@ scenario renamedpackage viewer.exe && cp "$FIX/titled/viewer_data" "$FIX/renamed
 for name in twins heldopen shorttemp endsession; do
   scenario $name viewer.exe && cp "$FIX/titled/viewer_data" "$FIX/$name/"
 done
+# A DLL named like a system one beside the viewer, as anyone can leave one in
+# a downloads folder; beside a copy of the viewer that does not restrict the
+# DLL search too, which must load it.
+for name in planted plantedunrestricted; do
+  mkdir -p "$FIX/$name" && cp "$FIX/titled/viewer_data" "$PLANTED_DLL" "$FIX/$name/"
+  mv "$FIX/$name/$(basename "$PLANTED_DLL")" "$FIX/$name/version.dll"
+done
+cp "$VIEWER" "$FIX/planted/viewer.exe" && cp "$UNRESTRICTED" "$FIX/plantedunrestricted/viewer.exe"
 # A package that takes seconds to unpack (a gibibyte of zeros, small sealed),
 # so that a close can come while it loads.
 mkdir -p "$WORK/big" && truncate -s 1G "$WORK/big/zeros.bin"

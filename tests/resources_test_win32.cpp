@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <cstdio>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -156,6 +158,52 @@ TEST_F(ViewerResources, ManifestAsksForTheInvokingUserAndCommonControls6) {
   EXPECT_NE(manifest.find(R"(requestedExecutionLevel level="asInvoker")"), std::string::npos);
   EXPECT_NE(manifest.find(R"(name="Microsoft.Windows.Common-Controls" version="6.0.0.0")"),
             std::string::npos);
+}
+
+// The DLLs Windows loads before the viewer's first instruction, read from
+// the file's import directory: only kernel32 and the C runtime, which
+// Windows always takes from the system folder. Any other would be searched
+// for beside the executable, in a downloads folder, before the viewer could
+// restrict the search.
+std::set<std::string> StaticallyImportedDlls(const std::wstring& exePath) {
+  std::vector<uint8_t> image;
+  if (FILE* file = _wfopen(exePath.c_str(), L"rb")) {
+    uint8_t buffer[65536];
+    for (size_t got; (got = fread(buffer, 1, sizeof buffer, file)) > 0;) image.insert(image.end(), buffer, buffer + got);
+    fclose(file);
+  }
+  std::set<std::string> dlls;
+  const auto at = [&](size_t offset, size_t size) { return offset + size <= image.size(); };
+  if (!at(0, sizeof(IMAGE_DOS_HEADER))) return dlls;
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image.data());
+  if (!at(dos->e_lfanew, sizeof(IMAGE_NT_HEADERS))) return dlls;
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(image.data() + dos->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  const auto* sections = IMAGE_FIRST_SECTION(nt);
+  const auto offsetOf = [&](DWORD rva) -> size_t {
+    for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i) {
+      const IMAGE_SECTION_HEADER& section = sections[i];
+      if (rva >= section.VirtualAddress && rva < section.VirtualAddress + section.SizeOfRawData) {
+        return rva - section.VirtualAddress + section.PointerToRawData;
+      }
+    }
+    return image.size();
+  };
+  for (size_t entry = offsetOf(imports.VirtualAddress); at(entry, sizeof(IMAGE_IMPORT_DESCRIPTOR));
+       entry += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
+    const auto* descriptor = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(image.data() + entry);
+    if (descriptor->Name == 0) break;
+    std::string name;
+    for (size_t c = offsetOf(descriptor->Name); c < image.size() && image[c]; ++c) {
+      name += static_cast<char>(tolower(image[c]));
+    }
+    dlls.insert(name);
+  }
+  return dlls;
+}
+
+TEST(ViewerImports, OnlyKernel32AndTheCRuntimeLoadBeforeTheDllSearchIsRestricted) {
+  EXPECT_EQ(StaticallyImportedDlls(ViewerPath()), (std::set<std::string>{"kernel32.dll", "msvcrt.dll"}));
 }
 
 }  // namespace

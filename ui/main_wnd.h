@@ -75,4 +75,8 @@ bool IsClipboardFromWorkFolder();
 // Removes the working folder with everything in it, once.
 void RemoveWorkFolder();
 
+// The whole run of the viewer after its entry point: start-up, the window
+// and its message loop, shutdown. Returns the process's exit code.
+int RunViewer(HINSTANCE instance);
+
 }  // namespace vellum

@@ -7,7 +7,7 @@
 // FIXTURES holds one folder per scenario (prepared by scripts/e2e.sh) and
 // titled\expected.txt; SHOTS receives PNG screenshots; RESULTS_XML the JUnit
 // report. SCENARIO names (failures, titled, untitled, twins, shorttemp,
-// endsession, closeloading, heldopen) pick a subset. Exit code 0 when every
+// endsession, closeloading, planted, heldopen) pick a subset. Exit code 0 when every
 // check passed.
 //
 //   e2e_driver --started
@@ -136,6 +136,7 @@ int wmain(int argc, wchar_t** argv) {
   if (wanted(L"shorttemp")) RunShortTempScenario(c);
   if (wanted(L"endsession")) RunSessionEndScenario(c);
   if (wanted(L"closeloading")) RunCloseWhileLoadingScenario(c);
+  if (wanted(L"planted")) RunPlantedDllScenario(c);
   report.Begin("after scenarios 1-10");
   CheckTempUnchanged(c, atStart, "the temporary directory is exactly as before");
   if (wanted(L"heldopen")) RunHeldOpenScenario(c);

@@ -1,6 +1,7 @@
 // What users' desktops do that a polite test run does not: a temporary
 // directory named in its short (8.3) form, the session ending under an open
-// window, and a close from another program while the package still loads.
+// window, a close from another program while the package still loads, and a
+// DLL left beside the viewer in a downloads folder.
 #include "desktop.h"
 #include "scenarios.h"
 
@@ -29,6 +30,37 @@ class TempVariables {
   }
   std::wstring tmp_, temp_;
 };
+
+// Wine takes a DLL named like a system one from the system unless told
+// otherwise; Windows takes names outside its known-DLL list from the first
+// folder on the search path, the executable's own first. While this lives,
+// Wine does as Windows does for version.dll in programs named viewer.exe.
+class PreferDllBesideProgram {
+ public:
+  PreferDllBesideProgram() {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, kOverrides, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr)) {
+      return;
+    }
+    constexpr wchar_t kOrder[] = L"native,builtin";
+    set_ = RegSetValueExW(key, L"version", 0, REG_SZ, reinterpret_cast<const BYTE*>(kOrder), sizeof kOrder) ==
+           ERROR_SUCCESS;
+    RegCloseKey(key);
+  }
+  PreferDllBesideProgram(const PreferDllBesideProgram&) = delete;
+  PreferDllBesideProgram& operator=(const PreferDllBesideProgram&) = delete;
+  ~PreferDllBesideProgram() {
+    RegDeleteKeyW(HKEY_CURRENT_USER, kOverrides);
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\viewer.exe");
+  }
+  bool set() const { return set_; }
+
+ private:
+  static constexpr wchar_t kOverrides[] = L"Software\\Wine\\AppDefaults\\viewer.exe\\DllOverrides";
+  bool set_ = false;
+};
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::wstring ShortForm(const std::wstring& path) {
   wchar_t shortPath[MAX_PATH] = {};
@@ -134,6 +166,28 @@ void RunCloseWhileLoadingScenario(Context& c) {
   }
   c.report.Check(process.ExitCode() == 0, "exit code 0 (got " + std::to_string(process.ExitCode()) + ")");
   CheckTempUnchanged(c, before, "the temporary directory is as before");
+}
+
+// The planted DLL leaves a marker beside itself in any process that loads
+// it. A copy of the viewer that leaves the DLL search as it is shows that the
+// marker would come.
+void RunPlantedDllScenario(Context& c) {
+  c.report.Begin("a DLL planted beside the viewer");
+  const PreferDllBesideProgram preference;
+  if (!c.report.Check(preference.set(), "Wine prefers version.dll beside viewer.exe, as Windows does")) return;
+  constexpr wchar_t kMarker[] = L"planted-dll-ran.txt";
+  {
+    const TreeSnapshot before = SnapshotTree(c.temp);
+    OpenViewer v;
+    if (OpenTheViewer(c, c.fixtures + L"planted\\viewer.exe", v)) CloseWithoutQuestion(c, v);
+    c.report.Check(!Exists(c.fixtures + L"planted\\" + kMarker), "the viewer did not load the DLL beside it");
+    CheckTempUnchanged(c, before, "the temporary directory is as before");
+  }
+  OpenViewer v;
+  const bool listed = OpenTheViewer(c, c.fixtures + L"plantedunrestricted\\viewer.exe", v);
+  c.report.Check(Exists(c.fixtures + L"plantedunrestricted\\" + kMarker),
+                 "a copy of the viewer that does not restrict the DLL search loads it");
+  if (listed) CloseWithoutQuestion(c, v);
 }
 
 }  // namespace e2e

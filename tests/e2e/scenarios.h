@@ -75,5 +75,6 @@ void RunHeldOpenScenario(Context& c);        // 11
 void RunShortTempScenario(Context& c);
 void RunSessionEndScenario(Context& c);
 void RunCloseWhileLoadingScenario(Context& c);
+void RunPlantedDllScenario(Context& c);
 
 }  // namespace e2e
