@@ -1,3 +1,4 @@
+#include <new>
 #include <vector>
 
 #include "app/app_state.h"
@@ -83,8 +84,12 @@ ComPtr<IDataObject> CMainWnd::CreateSelectionDataObject() {
 // The clipboard holds its own reference; ours goes when dataObject does.
 void CMainWnd::CopySelection() {
   if (SendMessageW(m_hList, LVM_GETSELECTEDCOUNT, 0, 0) < 1) return;
-  const ComPtr<IDataObject> dataObject = CreateSelectionDataObject();
-  if (dataObject && SUCCEEDED(SetClipboardPatiently(dataObject.get()))) return;
+  try {
+    const ComPtr<IDataObject> dataObject = CreateSelectionDataObject();
+    if (dataObject && SUCCEEDED(SetClipboardPatiently(dataObject.get()))) return;
+  } catch (const std::bad_alloc&) {
+    // Out of memory: nothing copied, said like any other failure.
+  }
   ShowMessage(kMessageCannotCopy, MB_OK);
 }
 

@@ -35,6 +35,8 @@ class CMainWnd {
   // Runs the preparing dialog while the package loads, then shows the
   // failure and closes, or titles the window and lists the files.
   void OnOpenPackage();
+  // Titles the window with the package's title and lists its files.
+  void ShowPackage();
   // Lists the working folder's files, once.
   void FillList();
   // A shell data object naming the selected rows' files, or none.

@@ -3,6 +3,8 @@
 #include "app/app_state.h"
 #include "resources/resource.h"
 
+#include <new>
+
 namespace vellum {
 namespace {
 
@@ -50,8 +52,15 @@ LRESULT CALLBACK CMainWnd::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
     window->m_hWnd = hwnd;
   }
   auto* window = reinterpret_cast<CMainWnd*>(GetWindowLongPtrW(hwnd, 0));
-  if (window) return window->HandleMessage(message, wParam, lParam);
-  return DefWindowProcW(hwnd, message, wParam, lParam);
+  if (!window) return DefWindowProcW(hwnd, message, wParam, lParam);
+  // Out of memory must not unwind through the system's frames (that ends
+  // the process and leaves the working folder behind): the message's work
+  // stops where it failed, as any other failure of it would.
+  try {
+    return window->HandleMessage(message, wParam, lParam);
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
 }
 
 LRESULT CMainWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -1,3 +1,4 @@
+#include <new>
 #include <thread>
 
 #include "app/app_state.h"
@@ -80,14 +81,30 @@ void CMainWnd::OnOpenPackage() {
     return;
   }
   if (result != kLoaded) {
-    if (!AppState.loadMessage.empty()) ShowMessage(AppState.loadMessage, MB_OK);
+    try {
+      if (!AppState.loadMessage.empty()) ShowMessage(AppState.loadMessage, MB_OK);
+    } catch (const std::bad_alloc&) {
+      // The message could not be shown; the window closes all the same.
+    }
     DestroyWindow(m_hWnd);
     return;
   }
-  if (!AppState.packageTitle.empty()) {
-    SetWindowTextW(m_hWnd, Wide(MainWindowTitle(AppState.baseName, AppState.packageTitle)));
+  ShowPackage();
+}
+
+// Out of memory leaves the base name as the title, or the list short: the
+// window stays usable and closes as usual.
+void CMainWnd::ShowPackage() {
+  try {
+    if (!AppState.packageTitle.empty()) {
+      SetWindowTextW(m_hWnd, Wide(MainWindowTitle(AppState.baseName, AppState.packageTitle)));
+    }
+  } catch (const std::bad_alloc&) {
   }
-  FillList();
+  try {
+    FillList();
+  } catch (const std::bad_alloc&) {
+  }
 }
 
 void CMainWnd::AwaitLoader() {

@@ -3,12 +3,22 @@
 #include "platform/platform_win32.h"
 #include "ui/main_wnd.h"
 
+#include <new>
+
 namespace vellum {
 
+// Out of memory in the middle is tried once more: what the first try freed
+// is there for the second, and the folder must not outlive the process.
 void RemoveWorkFolder() {
   if (AppState.workFolder.empty()) return;
   Win32Platform platform;
-  DeleteTree(platform, AppState.workFolder);
+  for (int tries = 0; tries < 2; ++tries) {
+    try {
+      DeleteTree(platform, AppState.workFolder);
+      break;
+    } catch (const std::bad_alloc&) {
+    }
+  }
   AppState.workFolder.clear();
 }
 
