@@ -1,7 +1,9 @@
 #include "package/extraction.h"
 
+#include <set>
 #include <vector>
 
+#include "package/compare_names.h"
 #include "package/zip_reader.h"
 
 namespace vellum {
@@ -49,16 +51,25 @@ bool ExtractStorage(Platform& platform, ArchiveStorage& storage, const Text& des
   if (!platform.CreateDirectory(destination)) return false;
   auto elements = storage.EnumElements();
   if (!elements) return false;
-  for (;;) {
+  // Windows folders ignore letter case: of names that differ only in case the
+  // first is extracted and the later ones skipped, so that none overwrites
+  // (or, failing its check, deletes) a file already written.
+  const auto nameLess = [](const Text& a, const Text& b) { return CompareNames(a, b) < 0; };
+  std::set<Text, decltype(nameLess)> taken(nameLess);
+  for (bool first = true;; first = false) {
     ElementStat stat;
-    if (elements->Next(stat) != ElementEnumerator::Result::kElement) break;
+    const ElementEnumerator::Result result = elements->Next(stat);
+    if (result == ElementEnumerator::Result::kEnd) return true;
+    // A walk that fails at once enumerated nothing; one that breaks off
+    // later keeps what came, like entries that fail on their own.
+    if (result == ElementEnumerator::Result::kFailed) return !first;
     // Only files directly inside the folder: never a path, a device or "..".
     if (stat.type != kElementStream || !IsPlainFileName(stat.name)) continue;
+    if (!taken.insert(stat.name).second) continue;
     if (auto stream = storage.OpenStream(stat.name)) {
       CopyStreamToFile(platform, *stream, stat, destination + u'\\' + stat.name);
     }
   }
-  return true;
 }
 
 }  // namespace vellum

@@ -7,7 +7,8 @@ namespace vellum {
 
 // Creates the destination folder and copies the storage's top-level streams
 // into it, with their times. False only when the folder cannot be created or
-// the storage cannot be enumerated; single entries that fail are skipped.
+// the storage cannot be enumerated at all; single entries that fail are
+// skipped, and so are later names equal to an earlier one but for case.
 // Entries whose names are not plain file names are never written, so nothing
 // lands outside the folder whatever the archive holds.
 bool ExtractStorage(Platform& platform, ArchiveStorage& storage, const Text& destination);

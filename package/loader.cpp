@@ -98,13 +98,16 @@ bool LoadPackage(Platform& platform, const Text& packagePath, const Text& packag
   }
   archive.file.reset();
 
-  bool opened = false;
+  bool extracted = false;
   if (auto storage = platform.OpenArchive(archive.path())) {
-    ExtractStorage(platform, *storage, workFolder);
-    opened = true;
+    extracted = ExtractStorage(platform, *storage, workFolder);
   }
   archive.Remove();
-  if (!opened) return Fail(loadMessage, kMessageCannotCreateTemporaryFiles);
+  if (!extracted) {
+    // An extraction that did not happen is no load: whatever it began goes.
+    DeleteTree(platform, workFolder);
+    return Fail(loadMessage, kMessageCannotCreateTemporaryFiles);
+  }
   packageTitle = header.title;
   return true;
 }

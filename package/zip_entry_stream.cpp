@@ -138,13 +138,13 @@ class DeflatedStream final : public EntryStream {
 }  // namespace
 
 std::unique_ptr<ByteStream> OpenEntryStream(std::shared_ptr<File> file, const EntryData& entry) {
-  if (entry.flags & kFlagEncrypted) return nullptr;
+  if (entry.flags & kFlagsEncrypted) return nullptr;
   if (entry.method != kMethodStored && entry.method != kMethodDeflated) return nullptr;
   // The local header's name and extra field may differ in length from the
   // central record's, so the data starts where the local header says.
   uint8_t local[kLocalHeaderSize];
   if (!ReadExactly(*file, entry.localOffset, local, kLocalHeaderSize)) return nullptr;
-  if (Le32(local) != kLocalHeaderSignature || (Le16(local + 6) & kFlagEncrypted)) return nullptr;
+  if (Le32(local) != kLocalHeaderSignature || (Le16(local + 6) & kFlagsEncrypted)) return nullptr;
   const uint64_t dataOffset =
       entry.localOffset + kLocalHeaderSize + Le16(local + 26) + Le16(local + 28);
   EntrySource source(std::move(file), dataOffset, entry.compressedSize);

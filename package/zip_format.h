@@ -22,6 +22,9 @@ constexpr uint32_t kEnd64LocatorSize = 20;
 constexpr uint32_t kMaxCommentSize = 0xFFFF;
 
 constexpr uint16_t kFlagEncrypted = 1 << 0;
+constexpr uint16_t kFlagStrongEncryption = 1 << 6;
+// Either kind of encryption: such an entry's data is never plain.
+constexpr uint16_t kFlagsEncrypted = kFlagEncrypted | kFlagStrongEncryption;
 constexpr uint16_t kFlagUtf8Name = 1 << 11;
 
 constexpr uint16_t kMethodStored = 0;

@@ -92,13 +92,13 @@ TEST_F(ExtractionTest, HostileArchiveWritesNothingOutsideTheFolder) {
                            "CON", "nul.txt", "a/../b.txt", "trailing. ", "good.txt"}) {
     zip.Add(name, "payload");
   }
-  zip.Add("GOOD.txt", "second");  // differs in case only: the later one wins, as on Windows
+  zip.Add("GOOD.txt", "second");  // differs in case only: skipped, the first stays
   zip.Add("liar.txt", "short").size = 100;
   zip.Add("badcrc.txt", "content").crc = 0x12345678;
   zip.Add("after.txt", "still extracted");
   ASSERT_TRUE(Extract(zip));
   EXPECT_EQ(Extracted(), (std::vector<Text>{u"after.txt", u"good.txt"}));
-  EXPECT_EQ(Content(u"good.txt"), testing::ToBytes("second"));
+  EXPECT_EQ(Content(u"good.txt"), testing::ToBytes("payload"));
   // Nothing appeared beside the folder or anywhere else.
   EXPECT_EQ(platform.ListAll(u"C:\\"),
             (std::vector<Text>{u"C:\\Temp", u"C:\\Temp\\{G}", u"C:\\Temp\\{G}.zip",
@@ -191,6 +191,27 @@ TEST_F(ExtractionTest, StorageThatCannotBeEnumeratedLeavesTheEmptyFolder) {
   EXPECT_FALSE(Extract(ZipBuilder{}));
   EXPECT_TRUE(platform.IsFolder(kFolder));
   EXPECT_TRUE(Extracted().empty());
+}
+
+TEST_F(ExtractionTest, EnumerationFailingAtOnceIsAFailure) {
+  ZipBuilder zip;
+  zip.Add("one.txt", "1");
+  platform.failEnumerationAfter = 0;
+  EXPECT_FALSE(Extract(zip));
+  EXPECT_TRUE(Extracted().empty());
+}
+
+// Windows folders ignore case: a later twin would overwrite the first file,
+// or delete it when its own check fails.
+TEST_F(ExtractionTest, OfNamesDifferingOnlyInCaseTheFirstIsExtracted) {
+  ZipBuilder zip;
+  zip.Add("a.txt", "first");
+  zip.Add("A.txt", "second");
+  zip.Add("A.TXT", "third").crc = 0;  // fails its check
+  zip.Add("b.txt", "other");
+  ASSERT_TRUE(Extract(zip));
+  EXPECT_EQ(Extracted(), (std::vector<Text>{u"a.txt", u"b.txt"}));
+  EXPECT_EQ(Content(u"a.txt"), testing::ToBytes("first"));
 }
 
 TEST_F(ExtractionTest, DeclaredSizesDoNotSizeAnyAllocation) {

@@ -141,6 +141,56 @@ TEST_F(LoadFaultsTest, EverySeamCallFailingInTurn) {
   if (std::getenv("VELLUM_PRINT_FAULT_TABLE")) {
     for (const std::string& row : table) std::printf("%s\n", row.c_str());
   }
+  // Every outcome pinned: a change of what a fault leads to shows here.
+  // Failing to create the working folder or to enumerate the archive is no
+  // load; a single entry failing leaves the other file loaded.
+  const std::vector<std::string> expected = {
+      "1 OpenForReading | fail: cannot open",
+      "2 File::Read | fail: corrupted | short: corrupted",
+      "3 File::Read | fail: corrupted | short: corrupted",
+      "4 File::Seek | fail: no temporary files",
+      "5 NewGuidText | fail: no temporary files",
+      "6 FindFiles | fail: loaded",
+      "7 CreateAlways | fail: no temporary files",
+      "8 File::Read | fail: no temporary files | short: no temporary files",
+      "9 File::Write | fail: no temporary files | short: no temporary files",
+      "10 OpenArchive | fail: no temporary files",
+      "11 File::GetSize | fail: no temporary files",
+      "12 File::Seek | fail: no temporary files",
+      "13 File::Read | fail: no temporary files | short: loaded",
+      "14 File::Seek | fail: loaded",
+      "15 File::Read | fail: loaded | short: loaded",
+      "16 File::Seek | fail: no temporary files",
+      "17 File::Read | fail: no temporary files | short: loaded",
+      "18 CreateDirectory | fail: no temporary files",
+      "19 ArchiveStorage::EnumElements | fail: no temporary files",
+      "20 ElementEnumerator::Next | fail: no temporary files",
+      "21 ArchiveStorage::OpenStream | fail: loaded, 1 of 2 files",
+      "22 File::Seek | fail: loaded, 1 of 2 files",
+      "23 File::Read | fail: loaded, 1 of 2 files | short: loaded",
+      "24 CreateAlways | fail: loaded, 1 of 2 files",
+      "25 ByteStream::Read | fail: loaded, 1 of 2 files | short: loaded",
+      "26 File::Seek | fail: loaded, 1 of 2 files",
+      "27 File::Read | fail: loaded, 1 of 2 files | short: loaded",
+      "28 File::Write | fail: loaded, 1 of 2 files | short: loaded, 1 of 2 files",
+      "29 File::SetTimes | fail: loaded",
+      "30 ElementEnumerator::Next | fail: loaded, 1 of 2 files",
+      "31 ArchiveStorage::OpenStream | fail: loaded, 1 of 2 files",
+      "32 File::Seek | fail: loaded, 1 of 2 files",
+      "33 File::Read | fail: loaded, 1 of 2 files | short: loaded",
+      "34 CreateAlways | fail: loaded, 1 of 2 files",
+      "35 ByteStream::Read | fail: loaded, 1 of 2 files | short: loaded",
+      "36 File::Seek | fail: loaded, 1 of 2 files",
+      "37 File::Read | fail: loaded, 1 of 2 files | short: loaded",
+      "38 File::Write | fail: loaded, 1 of 2 files | short: loaded, 1 of 2 files",
+      "39 ByteStream::Read | fail: loaded, 1 of 2 files | short: loaded",
+      "40 File::Write | fail: loaded, 1 of 2 files | short: loaded, 1 of 2 files",
+      "41 File::SetTimes | fail: loaded",
+      "42 ElementEnumerator::Next | fail: loaded",
+      "43 ElementEnumerator::Next | fail: loaded",
+      "44 DeleteFile | fail: loaded",
+  };
+  EXPECT_EQ(table, expected);
 }
 
 TEST_F(LoadFaultsTest, EveryAllocationFailingInTurn) {

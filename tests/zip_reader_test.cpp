@@ -167,14 +167,15 @@ TEST(ZipReaderTest, ReadFailsWhenDataDoesNotMatchTheRecord) {
 TEST(ZipReaderTest, UnreadableEntriesAreListedButNotOpened) {
   ZipBuilder zip;
   zip.Add("encrypted.txt", "secret").flags = 1;
+  zip.Add("strong.txt", "secret").flags = 1 << 6;
   zip.Add("bzip2.txt", "BZh", 12);
   zip.Add("no-header.txt", "abc").localOffset = 3;
   zip.Add("far-header.txt", "abc").localOffset = 1ull << 40;
   zip.Add("fine.txt", "fine");
   auto storage = OpenZip(zip.Build());
   ASSERT_TRUE(storage);
-  EXPECT_EQ(ListElements(*storage).size(), 5u);
-  for (const Text name : {u"encrypted.txt", u"bzip2.txt", u"no-header.txt", u"far-header.txt"}) {
+  EXPECT_EQ(ListElements(*storage).size(), 6u);
+  for (const Text name : {u"encrypted.txt", u"strong.txt", u"bzip2.txt", u"no-header.txt", u"far-header.txt"}) {
     EXPECT_FALSE(storage->OpenStream(name)) << ::testing::PrintToString(name);
   }
   EXPECT_EQ(AsString(ReadStream(*storage, u"fine.txt", 4)), "fine");

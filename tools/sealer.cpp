@@ -147,6 +147,12 @@ bool SealPackage(const SealOptions& options, const CryptoFactory& factory, std::
     }
     input = inputFile.get();
   }
+  return SealArchive(*input, options, *key, factory, error);
+}
+
+bool SealArchive(File& archive, const SealOptions& options, const RsaKey& key, const CryptoFactory& factory,
+                 std::string& error) {
+  File* input = &archive;
   char signature[2] = {};
   uint32_t got = 0;
   if (!input->Seek(0) || !input->Read(signature, 2, got) || got != 2 || signature[0] != 'P' || signature[1] != 'K') {
@@ -172,29 +178,39 @@ bool SealPackage(const SealOptions& options, const CryptoFactory& factory, std::
     return false;
   }
   BuildPlainHeader(options.title, options.name, length, digest, headerKey, factory, plain);
-  if (!SealPlainHeader(plain, *key, factory, sealed)) {
+  if (!SealPlainHeader(plain, key, factory, sealed)) {
     error = "the private-key operation failed";
     return false;
   }
 
   // Second pass: the encrypted payload, continuing the header's keystream.
+  // It is hashed again: an input that changed since the first pass, even
+  // keeping its length, would make a package whose digest no viewer accepts.
   auto output = AtomicOutput::Create(options.output, options.overwrite, false, error);
   if (!output) return false;
   AES_DRBG generator(factory, headerKey);
   generator.setBlockCounter(layout::kPayloadFirstBlock);
   uint64_t written = 0;
+  auto rehasher = factory.CreateSHA256();
   auto put = [&](const uint8_t* data, uint32_t n) {
     uint32_t done = 0;
     return output->file().Write(data, n, done) && done == n;
   };
   const bool ok = put(sealed, layout::kSize) && input->Seek(0) &&
                   ForEachChunk(*input, [&](uint8_t* data, uint32_t n) {
+                    rehasher->Update(data, n);
                     generator.ApplyKeystream(data, static_cast<int32_t>(n));
                     written += n;
                     return put(data, n);
                   });
-  if (!ok || written != length) {
-    error = "cannot write " + options.output + " (or the input changed while it was read)";
+  if (!ok) {
+    error = "cannot read " + options.input + " or write " + options.output;
+    return false;
+  }
+  uint8_t secondDigest[32];
+  rehasher->Final(secondDigest);
+  if (written != length || std::memcmp(secondDigest, digest, sizeof digest) != 0) {
+    error = options.input + " changed while it was being sealed; nothing was written";
     return false;
   }
   return output->Commit(error);
@@ -248,7 +264,8 @@ bool VerifyPackage(const VerifyOptions& options, const CryptoFactory& factory,
   const std::string plainPath =
       options.payloadOut.empty() ? (std::filesystem::temp_directory_path() / "vellum-verify").string()
                                  : options.payloadOut;
-  auto output = AtomicOutput::Create(plainPath, true, false, error);
+  // A temporary file is readable by its owner only: it holds the plaintext.
+  auto output = AtomicOutput::Create(plainPath, true, options.payloadOut.empty(), error);
   if (!output) return false;
   generator->setBlockCounter(layout::kPayloadFirstBlock);
   if (!package->Seek(layout::kSize) || !stream.RunPayloadPass(*package, &output->file())) {

@@ -4,6 +4,7 @@
 
 #include "app/text.h"
 #include "crypto/crypto_factory.h"
+#include "platform/file.h"
 #include "tools/rsa_key.h"
 
 namespace vellum::tool {
@@ -31,6 +32,11 @@ struct SealOptions {
   bool overwrite = false;
 };
 bool SealPackage(const SealOptions& options, const CryptoFactory& factory, std::string& error);
+// The same for a ZIP archive already open (options.input only names it in
+// messages). It is read twice, for its digest and to encrypt it; an input
+// that changes in between fails, with no output.
+bool SealArchive(File& archive, const SealOptions& options, const RsaKey& key, const CryptoFactory& factory,
+                 std::string& error);
 
 struct VerifyOptions {
   std::string package, modulusPath, payloadOut;

@@ -10,6 +10,10 @@
 #include <string>
 #include <unistd.h>
 
+#include "app/cpu_features.h"
+#include "platform/memory_file.h"
+#include "tools/sealer.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -90,6 +94,57 @@ TEST_F(SealToolTest, RefusesBadInputFiles) {
   Write("garbage.pem", "not a key");
   EXPECT_REFUSED(Run("seal --key garbage.pem --name n in.zip out"), "does not hold a PEM private key");
   EXPECT_FALSE(fs::exists(dir / "out"));
+}
+
+// The input is read twice, for its digest and to encrypt it: an input that
+// changes in between (another program still writing it), even keeping its
+// length, would give a package no viewer opens.
+class InputChangingOnItsSecondPass final : public vellum::File {
+ public:
+  explicit InputChangingOnItsSecondPass(std::vector<uint8_t> bytes)
+      : bytes_(std::make_shared<std::vector<uint8_t>>(std::move(bytes))), file_(bytes_) {}
+  bool Read(void* buffer, uint32_t size, uint32_t& got) override { return file_.Read(buffer, size, got); }
+  bool Write(const void* data, uint32_t size, uint32_t& written) override { return file_.Write(data, size, written); }
+  // The third rewind starts the second pass (after the signature check and
+  // the first pass).
+  bool Seek(uint64_t offset) override {
+    if (++rewinds_ == 3 && changes) (*bytes_)[bytes_->size() / 2] ^= 1;
+    return file_.Seek(offset);
+  }
+  bool GetSize(uint64_t& size) override { return file_.GetSize(size); }
+  bool SetTimes(const vellum::FileTimes& times) override { return file_.SetTimes(times); }
+  bool changes = true;
+
+ private:
+  std::shared_ptr<std::vector<uint8_t>> bytes_;
+  vellum::MemoryFile file_;
+  int rewinds_ = 0;
+};
+
+TEST_F(SealToolTest, AnInputChangingBetweenItsTwoReadingsLeavesNoOutput) {
+  const std::string zip = Read("in.zip");
+  vellum::CryptoFactory factory;
+  vellum::DetectProcessorFeatures(factory);
+  std::string error;
+  const auto key = vellum::tool::RsaKey::LoadPrivate(VELLUM_SOURCE_DIR "/keys/test_private_key.pem", error);
+  ASSERT_TRUE(key) << error;
+  vellum::tool::SealOptions options;
+  options.input = "in.zip";
+  options.output = Path("out");
+  options.name = u"viewer_data";
+  for (const bool changes : {true, false}) {
+    InputChangingOnItsSecondPass input(std::vector<uint8_t>(zip.begin(), zip.end()));
+    input.changes = changes;
+    error.clear();
+    EXPECT_EQ(vellum::tool::SealArchive(input, options, *key, factory, error), !changes) << error;
+    EXPECT_EQ(fs::exists(dir / "out"), !changes);
+    if (changes) {
+      EXPECT_NE(error.find("in.zip changed while it was being sealed"), std::string::npos) << error;
+    }
+  }
+  const Outcome verified = Verify("viewer_data");
+  EXPECT_EQ(verified.exitCode, 0) << verified.output;
+  EXPECT_EQ(Entries(), 2u);  // in.zip and out: nothing partial
 }
 
 TEST_F(SealToolTest, RefusesKeysOfTheWrongShape) {
