@@ -96,7 +96,8 @@ bool DecodeUtf8(const uint8_t* bytes, size_t size, Text& text) {
   return wellFormed;
 }
 
-Text DecodeEntryName(const CentralHeader& header, const uint8_t* name, const uint8_t* extra) {
+Text DecodeEntryName(const CentralHeader& header, const uint8_t* name, const uint8_t* extra,
+                     const std::function<Text(const uint8_t*, size_t)>& legacyNames) {
   Text text;
   if (header.flags & kFlagUtf8Name) {
     DecodeUtf8(name, header.nameLength, text);
@@ -105,7 +106,7 @@ Text DecodeEntryName(const CentralHeader& header, const uint8_t* name, const uin
   text = UnicodePathName(header, name, extra);
   if (!text.empty()) return text;
   if (header.madeBy >> 8 == kHostUnix && DecodeUtf8(name, header.nameLength, text)) return text;
-  return DecodeCp437(name, header.nameLength);
+  return legacyNames ? legacyNames(name, header.nameLength) : DecodeCp437(name, header.nameLength);
 }
 
 Text FoldAsciiCase(Text name) {

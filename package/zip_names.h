@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 #include "app/text.h"
 #include "package/zip_format.h"
@@ -18,8 +19,10 @@ bool DecodeUtf8(const uint8_t* bytes, size_t size, Text& text);
 // An entry's name from its central record: UTF-8 when the record says so or
 // carries a Unicode path field matching the stored name; UTF-8 also when it
 // was made on Unix and is well-formed UTF-8 (Unix tools store the names as
-// they are, without the flag); otherwise code page 437.
-Text DecodeEntryName(const CentralHeader& header, const uint8_t* name, const uint8_t* extra);
+// they are, without the flag); otherwise the legacy code page legacyNames
+// decodes (437 when null).
+Text DecodeEntryName(const CentralHeader& header, const uint8_t* name, const uint8_t* extra,
+                     const std::function<Text(const uint8_t*, size_t)>& legacyNames = nullptr);
 
 // The name with ASCII letters upper-cased, for comparing names regardless of case.
 Text FoldAsciiCase(Text name);

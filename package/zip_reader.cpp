@@ -168,7 +168,7 @@ struct Catalog {
 // Reads every central record; false when one is malformed or the directory
 // holds fewer records than the end record counts.
 bool ReadCatalog(File& file, const Directory& directory, const LocalToUtc& localToUtc,
-                 Catalog& catalog) {
+                 const LegacyNameDecoder& legacyNames, Catalog& catalog) {
   DirectoryReader reader(file, directory);
   uint8_t fixed[kCentralHeaderSize];
   std::vector<uint8_t> name(0xFFFF), extra(0xFFFF);
@@ -183,7 +183,7 @@ bool ReadCatalog(File& file, const Directory& directory, const LocalToUtc& local
       return false;
     }
     const bool sizesKnown = ApplyZip64Field(header, extra.data());
-    catalog.Add(DecodeEntryName(header, name.data(), extra.data()), header, extra.data(),
+    catalog.Add(DecodeEntryName(header, name.data(), extra.data(), legacyNames), header, extra.data(),
                 sizesKnown, localToUtc);
   }
   return true;
@@ -230,13 +230,14 @@ class ZipStorage final : public ArchiveStorage {
 
 }  // namespace
 
-std::unique_ptr<ArchiveStorage> OpenZipArchive(std::unique_ptr<File> file, LocalToUtc localToUtc) {
+std::unique_ptr<ArchiveStorage> OpenZipArchive(std::unique_ptr<File> file, LocalToUtc localToUtc,
+                                               LegacyNameDecoder legacyNames) {
   if (!file) return nullptr;
   uint64_t fileSize = 0;
   Directory directory;
   if (!file->GetSize(fileSize) || !FindDirectory(*file, fileSize, directory)) return nullptr;
   auto catalog = std::make_shared<Catalog>();
-  if (!ReadCatalog(*file, directory, localToUtc, *catalog)) return nullptr;
+  if (!ReadCatalog(*file, directory, localToUtc, legacyNames, *catalog)) return nullptr;
   return std::make_unique<ZipStorage>(std::move(file), std::move(catalog));
 }
 

@@ -1,5 +1,6 @@
 #include "platform/platform_win32.h"
 
+#include "package/zip_names.h"
 #include "package/zip_reader.h"
 #include "platform/com_ptr.h"
 #include "platform/shell_storage.h"
@@ -91,11 +92,29 @@ class HandleSearch final : public FileSearch {
 };
 
 // ZIP entry times are local; the storage reports UTC like the shell's does.
+// A local time converts with the daylight-saving rule of its own date, not
+// with today's offset.
 FileTime LocalFileTimeToUtc(FileTime local) {
   const FILETIME in = ToFiletime(local);
+  SYSTEMTIME localTime, utcTime;
   FILETIME out;
-  if (!LocalFileTimeToFileTime(&in, &out)) return 0;  // unknown: leave the time alone
+  if (!FileTimeToSystemTime(&in, &localTime) || !TzSpecificLocalTimeToSystemTime(nullptr, &localTime, &utcTime) ||
+      !SystemTimeToFileTime(&utcTime, &out)) {
+    return 0;  // unknown: leave the time alone
+  }
   return (static_cast<uint64_t>(out.dwHighDateTime) << 32) | out.dwLowDateTime;
+}
+
+// Names stored without the UTF-8 flag are in the code page of the system
+// that made the archive; like the shell's own ZIP folder, take the OEM one
+// (932, Shift_JIS, on Japanese Windows).
+Text DecodeOemName(const uint8_t* bytes, size_t size) {
+  const auto* text = reinterpret_cast<const char*>(bytes);
+  const int length = size ? MultiByteToWideChar(CP_OEMCP, 0, text, static_cast<int>(size), nullptr, 0) : 0;
+  if (length <= 0) return zip::DecodeCp437(bytes, size);
+  Text name(static_cast<size_t>(length), u'\0');
+  MultiByteToWideChar(CP_OEMCP, 0, text, static_cast<int>(size), reinterpret_cast<wchar_t*>(name.data()), length);
+  return name;
 }
 
 }  // namespace
@@ -139,7 +158,7 @@ std::unique_ptr<ArchiveStorage> Win32Platform::OpenArchive(const Text& path) {
   // No ZIP folder in this shell (or it refused the file): the built-in reader.
   auto file = OpenForReading(path);
   if (!file) return nullptr;
-  return OpenZipArchive(std::move(file), LocalFileTimeToUtc);
+  return OpenZipArchive(std::move(file), LocalFileTimeToUtc, DecodeOemName);
 }
 
 }  // namespace vellum

@@ -196,6 +196,32 @@ TEST(ZipReaderTest, NamesDifferingInCaseAreBothListedExactDuplicatesOnce) {
   EXPECT_EQ(AsString(ReadStream(*storage, u"a.TXT", 5)), "lower");
 }
 
+// Japanese Windows stores names in Shift_JIS without the UTF-8 flag; the
+// trail byte of 表 is 0x5C, the backslash's. Decoded whole before splitting,
+// it is one character of one file name, not a folder and a file.
+TEST(ZipReaderTest, LegacyNamesAreDecodedWholeBeforeSplitting) {
+  ZipBuilder zip;
+  zip.Add("\x95\x5C.txt", "hyou");                // 表.txt
+  zip.Add("\x8C\xA9\x90\xCF.txt", "mitsumori");  // 見積.txt
+  const LegacyNameDecoder shiftJis = [](const uint8_t* bytes, size_t size) {
+    const std::string name(reinterpret_cast<const char*>(bytes), size);
+    Text text;
+    for (size_t at = 0; at < name.size();) {
+      if (!name.compare(at, 2, "\x95\x5C")) text += u"\u8868", at += 2;
+      else if (!name.compare(at, 4, "\x8C\xA9\x90\xCF")) text += u"\u898B\u7A4D", at += 4;
+      else text += static_cast<char16_t>(name[at++]);
+    }
+    return text;
+  };
+  auto storage = OpenZipArchive(std::make_unique<MemoryFile>(std::make_shared<Bytes>(zip.Build())),
+                                testing::TokyoToUtc, shiftJis);
+  ASSERT_TRUE(storage);
+  EXPECT_EQ(Outline(*storage), (Outlined{{u"\u8868.txt", kElementStream}, {u"\u898B\u7A4D.txt", kElementStream}}));
+  EXPECT_EQ(AsString(ReadStream(*storage, u"\u8868.txt", 4)), "hyou");
+  // Read as code page 437, the same bytes hold a separator.
+  EXPECT_EQ(Outline(*OpenZip(zip.Build()))[0].second, kElementStorage);
+}
+
 TEST(ZipReaderTest, TimesComeFromNtfsThenUnixThenDosFields) {
   ZipBuilder zip;
   for (const char* name : {"ntfs", "unix-mtime", "unix-all", "unix-flags-only", "dos", "bad-dos",

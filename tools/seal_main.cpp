@@ -25,7 +25,8 @@ const char kUsageText[] =
     "usage:\n"
     "  vellum-seal keygen --key-out KEY.pem --modulus-out MODULUS.hex [--force]\n"
     "  vellum-seal seal --key KEY.pem --name NAME [--title TITLE] [--force] INPUT OUTPUT\n"
-    "  vellum-seal verify --modulus MODULUS.hex --name NAME [--payload-out FILE] PACKAGE\n"
+    "  vellum-seal verify --modulus MODULUS.hex --name NAME [--payload-out FILE]\n"
+    "                     [--legacy-codepage 437|932] PACKAGE\n"
     "\n"
     "NAME is the package file's name the header must carry: the viewer's base\n"
     "name followed by _data (viewer.exe opens viewer_data). INPUT is a ZIP file,\n"
@@ -155,6 +156,12 @@ int Verify(const Arguments& args, const CryptoFactory& factory) {
   options.modulusPath = modulus->second;
   options.package = args.positional[0];
   if (auto out = args.options.find("--payload-out"); out != args.options.end()) options.payloadOut = out->second;
+  // Names stored without the UTF-8 flag: code page 437 unless the archive
+  // was made on Japanese Windows.
+  if (auto page = args.options.find("--legacy-codepage"); page != args.options.end()) {
+    if (page->second != "437" && page->second != "932") return Usage("--legacy-codepage is 437 or 932");
+    options.legacyCodePage = std::stoi(page->second);
+  }
   VerifyReport report;
   const bool ok = VerifyPackage(options, factory, report, error);
   if (!report.title.empty() || ok) {
@@ -187,7 +194,7 @@ int main(int argc, char** argv) {
     return Seal(args, factory);
   }
   if (command == "verify") {
-    if (!Parse(argc, argv, {"--modulus", "--name", "--payload-out"}, args)) return kUsage;
+    if (!Parse(argc, argv, {"--modulus", "--name", "--payload-out", "--legacy-codepage"}, args)) return kUsage;
     return Verify(args, factory);
   }
   return Usage(("unknown command: " + command).c_str());

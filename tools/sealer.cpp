@@ -1,5 +1,6 @@
 #include "tools/sealer.h"
 
+#include <iconv.h>
 #include <openssl/rand.h>
 
 #include <cstring>
@@ -10,6 +11,7 @@
 #include "package/package_header.h"
 #include "package/payload_stream.h"
 #include "package/unseal_header.h"
+#include "package/zip_names.h"
 #include "package/zip_reader.h"
 #include "tools/posix_file.h"
 #include "tools/utf.h"
@@ -39,11 +41,31 @@ bool ForEachChunk(File& file, Consume consume) {
   }
 }
 
+// Shift_JIS through the C library's converter; undecodable bytes as code
+// page 437, so that the listing still shows something for them.
+Text DecodeCp932(const uint8_t* bytes, size_t size) {
+  const iconv_t converter = iconv_open("UTF-16LE", "CP932");
+  if (converter == reinterpret_cast<iconv_t>(-1)) return zip::DecodeCp437(bytes, size);
+  std::vector<char> in(bytes, bytes + size), out(size * 4 + 4);
+  char* inAt = in.data();
+  char* outAt = out.data();
+  size_t inLeft = in.size(), outLeft = out.size();
+  const size_t converted = iconv(converter, &inAt, &inLeft, &outAt, &outLeft);
+  iconv_close(converter);
+  if (converted == static_cast<size_t>(-1)) return zip::DecodeCp437(bytes, size);
+  Text name;
+  for (const char* unit = out.data(); unit + 1 < outAt; unit += 2) {
+    name.push_back(static_cast<char16_t>(static_cast<uint8_t>(unit[0]) | static_cast<uint8_t>(unit[1]) << 8));
+  }
+  return name;
+}
+
 // The top-level entries as the viewer's built-in reader offers them.
-bool ListArchive(const std::string& path, std::string& listing) {
+bool ListArchive(const std::string& path, int legacyCodePage, std::string& listing) {
   auto file = PosixFile::OpenForReading(path);
   if (!file) return false;
-  auto storage = OpenZipArchive(std::move(file), [](FileTime t) { return t; });
+  auto storage = OpenZipArchive(std::move(file), [](FileTime t) { return t; },
+                                legacyCodePage == 932 ? LegacyNameDecoder(DecodeCp932) : nullptr);
   auto elements = storage ? storage->EnumElements() : nullptr;
   if (!elements) return false;
   for (;;) {
@@ -272,7 +294,7 @@ bool VerifyPackage(const VerifyOptions& options, const CryptoFactory& factory,
     error = "cannot write " + plainPath;
     return false;
   }
-  if (!ListArchive(output->temporaryPath(), report.entries)) {
+  if (!ListArchive(output->temporaryPath(), options.legacyCodePage, report.entries)) {
     error = "the payload is not a ZIP archive the viewer can open";
     return false;
   }

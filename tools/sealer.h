@@ -41,6 +41,9 @@ bool SealArchive(File& archive, const SealOptions& options, const RsaKey& key, c
 struct VerifyOptions {
   std::string package, modulusPath, payloadOut;
   Text name;
+  // The code page the listing decodes legacy entry names with (those
+  // without the UTF-8 flag): 437, or 932 (Shift_JIS) as on Japanese Windows.
+  int legacyCodePage = 437;
 };
 struct VerifyReport {
   Text title;

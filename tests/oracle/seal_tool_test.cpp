@@ -147,6 +147,31 @@ TEST_F(SealToolTest, AnInputChangingBetweenItsTwoReadingsLeavesNoOutput) {
   EXPECT_EQ(Entries(), 2u);  // in.zip and out: nothing partial
 }
 
+// An archive made on Japanese Windows: Shift_JIS names without the UTF-8
+// flag. verify lists them as code page 437 unless told otherwise.
+TEST_F(SealToolTest, VerifyListsShiftJisNamesWhenAsked) {
+  const Outcome made = Shell(
+      "python3 -c \"import zipfile\n"
+      "class Sjis(zipfile.ZipInfo):\n"
+      "    def _encodeFilenameFlags(self): return self.filename.encode('cp932'), self.flag_bits\n"
+      "with zipfile.ZipFile('in.zip', 'w') as z:\n"
+      "    for n in ('\u8868.txt', '\u898b\u7a4d.txt'):\n"
+      "        i = Sjis(n); i.create_system = 0; z.writestr(i, n)\n\"");
+  ASSERT_EQ(made.exitCode, 0) << made.output;
+  ASSERT_EQ(Seal("--name viewer_data").exitCode, 0);
+  const Outcome japanese = Run("verify --modulus '" VELLUM_SOURCE_DIR
+                               "/keys/test_public_modulus.hex' --name viewer_data --legacy-codepage 932 out");
+  EXPECT_EQ(japanese.exitCode, 0) << japanese.output;
+  EXPECT_NE(japanese.output.find("\t\xe8\xa1\xa8.txt\n"), std::string::npos) << japanese.output;  // 表
+  EXPECT_NE(japanese.output.find("\t\xe8\xa6\x8b\xe7\xa9\x8d.txt\n"), std::string::npos) << japanese.output;  // 見積
+  const Outcome latin = Verify("viewer_data");
+  EXPECT_EQ(latin.exitCode, 0) << latin.output;
+  EXPECT_EQ(latin.output.find("\xe8\xa1\xa8"), std::string::npos) << latin.output;
+  const Outcome other = Run("verify --modulus m --name n --legacy-codepage 1252 out");
+  EXPECT_EQ(other.exitCode, 2);
+  EXPECT_NE(other.output.find("437 or 932"), std::string::npos) << other.output;
+}
+
 TEST_F(SealToolTest, RefusesKeysOfTheWrongShape) {
   ASSERT_EQ(std::system(("openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:2048 -out '" +
                          Path("small.pem") + "' 2>/dev/null").c_str()), 0);
