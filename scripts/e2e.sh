@@ -12,7 +12,9 @@
 # bounded by a multiple of one process start measured first: a hung run is
 # killed and reported as a failure with a screenshot of the screen.
 # Environment: VELLUM_E2E_SCENARIOS picks some of titled, untitled, failures,
-# twins, shorttemp, endsession, closeloading, planted, heldopen (default all);
+# twins, shorttemp, endsession, closeloading, planted, heldopen, legacy
+# (default all; legacy runs in a second driver run under the Japanese locale
+# and a time zone with summer time);
 # VELLUM_E2E_BOUND fixes the bound in seconds.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -111,6 +113,21 @@ for name in planted plantedunrestricted; do
   mv "$FIX/$name/$(basename "$PLANTED_DLL")" "$FIX/$name/version.dll"
 done
 cp "$VIEWER" "$FIX/planted/viewer.exe" && cp "$UNRESTRICTED" "$FIX/plantedunrestricted/viewer.exe"
+# An archive as Japanese Windows makes them: Shift_JIS names without the
+# UTF-8 flag (the trail byte of 表 is 0x5C) and DOS times of a winter and a
+# summer day, 10:00 local.
+/usr/bin/python3 - "$WORK/legacy.zip" <<'PY'
+import sys, zipfile
+class ShiftJis(zipfile.ZipInfo):
+    def _encodeFilenameFlags(self):
+        return self.filename.encode("cp932"), self.flag_bits
+with zipfile.ZipFile(sys.argv[1], "w") as archive:
+    for name, month in (("見積.txt", 1), ("表.txt", 7)):
+        entry = ShiftJis(name, (2024, month, 15, 10, 0, 0))
+        entry.create_system = 0  # MS-DOS, as Windows writes
+        archive.writestr(entry, name + "\r\n")
+PY
+scenario legacy viewer.exe && SOURCE="$WORK/legacy.zip" seal "$FIX/legacy/viewer_data" || fail_whole_run "sealing failed"
 # A package that takes seconds to unpack (a gibibyte of zeros, small sealed),
 # so that a close can come while it loads.
 mkdir -p "$WORK/big" && truncate -s 1G "$WORK/big/zeros.bin"
@@ -120,8 +137,8 @@ cp "$(dirname "$DRIVER")/menu_report_hook.dll" "$DRIVER" "$E2E/"
 start_xvfb || fail_whole_run "Xvfb did not start"
 ensure_prefix
 use_cjk_fonts
-# Local time differs from UTC, so the time column shows the conversion.
-export TZ=Asia/Tokyo
+# Local time differs from UTC (Asia/Tokyo), so the time column shows the
+# conversion.
 WAY=$(windows_way "$DRIVER")
 echo "end to end $WAY" >"${RESULTS%.xml}.way"
 # The bound follows what this machine needs: a process start here costs a
@@ -132,20 +149,44 @@ scripts/wine-run.sh "$PREFIX" "$E2E/e2e_driver.exe" --started || fail_whole_run 
 start_seconds=$((SECONDS - started + 1))
 BOUND_SECONDS=${VELLUM_E2E_BOUND:-$((900 + 60 * start_seconds))}
 echo "e2e: $WAY; one process start took about ${start_seconds}s; driver running (bound ${BOUND_SECONDS}s)"
-started=$SECONDS
-scripts/wine-run.sh "$PREFIX" "$E2E/e2e_driver.exe" "$(winpath "$FIX")" "$(winpath "$SHOTS")" \
-  "$(winpath "$RESULTS")" "${SCENARIOS[@]}" > >(tee "$WORK/driver.out") 2>"$WORK/driver.err" &
-GUI_PID=$!
-if await_exit "$GUI_PID" "$BOUND_SECONDS"; then
-  wait "$GUI_PID"; code=$?
-  GUI_PID=""
-  echo "e2e: driver ended with code $code after $((SECONDS - started))s; screenshots in $SHOTS"
-else
-  # The screen as it is, taken while whatever hangs is still there; Wine's
-  # windows are not in the X root's image, so Wine itself reads the screen.
-  timeout 120 scripts/wine-run.sh "$PREFIX" "$E2E/e2e_driver.exe" --screenshot "$(winpath "$SHOTS/hung_screen.png")"
-  WINEPREFIX="$PREFIX" wineserver -k 2>/dev/null
-  fail_whole_run "the run did not finish within ${BOUND_SECONDS}s (screen: $SHOTS/hung_screen.png)"
+# Runs the driver with the scenarios given (none: every one run in the
+# ordinary locale) under the environment given, reporting into $RESULTS.
+run_driver() {
+  local code started=$SECONDS
+  env "$@" scripts/wine-run.sh "$PREFIX" "$E2E/e2e_driver.exe" "$(winpath "$FIX")" "$(winpath "$SHOTS")" \
+    "$(winpath "$RESULTS")" "${RUN_SCENARIOS[@]}" > >(tee "$WORK/driver.out") 2>"$WORK/driver.err" &
+  GUI_PID=$!
+  if await_exit "$GUI_PID" "$BOUND_SECONDS"; then
+    wait "$GUI_PID"; code=$?
+    GUI_PID=""
+    echo "e2e: driver ended with code $code after $((SECONDS - started))s; screenshots in $SHOTS"
+  else
+    # The screen as it is, taken while whatever hangs is still there; Wine's
+    # windows are not in the X root's image, so Wine itself reads the screen.
+    timeout 120 scripts/wine-run.sh "$PREFIX" "$E2E/e2e_driver.exe" --screenshot "$(winpath "$SHOTS/hung_screen.png")"
+    WINEPREFIX="$PREFIX" wineserver -k 2>/dev/null
+    fail_whole_run "the run did not finish within ${BOUND_SECONDS}s (screen: $SHOTS/hung_screen.png)"
+  fi
+  [ -s "$RESULTS" ] || { tail -n 20 "$WORK/driver.err"; fail_whole_run "the driver wrote no report (exit code $code)"; }
+  [ "$code" = 0 ]
+}
+
+# legacy needs the Japanese locale and summer time: a run of its own.
+RUN_SCENARIOS=() legacy=yes first=yes
+if [ ${#SCENARIOS[@]} -gt 0 ]; then
+  legacy="" first=""
+  for name in "${SCENARIOS[@]}"; do
+    if [ "$name" = legacy ]; then legacy=yes; else RUN_SCENARIOS+=("$name"); first=yes; fi
+  done
 fi
-[ -s "$RESULTS" ] || { tail -n 20 "$WORK/driver.err"; fail_whole_run "the driver wrote no report (exit code $code)"; }
-[ "$code" = 0 ]
+status=0
+if [ -n "$first" ]; then
+  run_driver TZ=Asia/Tokyo || status=1
+fi
+if [ -n "$legacy" ]; then
+  RESULTS=${RESULTS%.xml}-japanese.xml RUN_SCENARIOS=(legacy)
+  # Wineserver keeps a prefix's locale from its first program: start afresh.
+  WINEPREFIX="$PREFIX" wineserver -k 2>/dev/null
+  run_driver LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 TZ=Europe/Berlin || status=1
+fi
+exit $status

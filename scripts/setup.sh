@@ -17,8 +17,8 @@ NATIVE_PKGS="build-essential cmake ninja-build googletest libgtest-dev libgmock-
 CROSS_PKGS="g++-mingw-w64-i686 binutils-mingw-w64-i686 libz-mingw-w64-dev
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64"
 # The viewer's window under Wine: an X server, finding its window, screenshots,
-# and a font with Japanese glyphs.
-GUI_PKGS="xvfb x11-utils x11-apps xdotool netpbm fonts-noto-cjk"
+# a font with Japanese glyphs, and the Japanese locale its users run.
+GUI_PKGS="xvfb x11-utils x11-apps xdotool netpbm fonts-noto-cjk locales"
 WINE_PKGS="wine wine32:i386 wine64"
 
 missing() {  # prints the packages of "$@" that are not installed
@@ -56,10 +56,17 @@ if [ "${VELLUM_I386:-}" = native ] && i386_emulator_on; then
   fi
 fi
 
+# ja_JP.UTF-8: Wine then takes Japanese Windows' code pages (932) and formats.
+japanese_locale() {
+  locale -a 2>/dev/null | grep -qix 'ja_JP.utf8' && return 0
+  $SUDO localedef -i ja_JP -c -f UTF-8 -A /usr/share/locale/locale.alias ja_JP.UTF-8 && echo "setup: made the ja_JP.UTF-8 locale"
+}
+
 # shellcheck disable=SC2086
 need=$(missing $NATIVE_PKGS $CROSS_PKGS $GUI_PKGS $WINE_PKGS)
 if [ -z "$need" ] && { ! emulator_needed || [ -z "$(missing qemu-user-static)" ]; }; then
   register_i386_emulation || { echo "setup: could NOT make 32-bit x86 code run" >&2; exit 1; }
+  japanese_locale || { echo "setup: could NOT make the ja_JP.UTF-8 locale" >&2; exit 1; }
   echo "setup: all packages present; $(i386_way_text)"
   exit 0
 fi
@@ -99,6 +106,7 @@ fi
 
 emulator_needed && install qemu-user-static
 register_i386_emulation || failed="$failed (32-bit-x86-emulation)"
+japanese_locale || failed="$failed (ja_JP.UTF-8-locale)"
 
 # shellcheck disable=SC2086
 still=$(missing $NATIVE_PKGS $CROSS_PKGS $GUI_PKGS $WINE_PKGS)$failed

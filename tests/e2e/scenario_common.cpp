@@ -13,8 +13,8 @@ bool OpenTheViewer(Context& c, const std::wstring& exe, OpenViewer& viewer) {
 // The main window exists and is enabled before the package is opened, so
 // that alone does not mean loaded: the list must also show every file, the
 // last one with its size (its last cell to be filled).
-bool AwaitListed(Context& c, OpenViewer& viewer) {
-  const int files = static_cast<int>(c.expected.files.size());
+bool AwaitListed(Context& c, OpenViewer& viewer, int files) {
+  if (files < 0) files = static_cast<int>(c.expected.files.size());
   const bool listed = WaitUntil(StartBoundMs(), [&] {
     if (!viewer.window) viewer.window = viewer.process.MainWindow();
     if (!viewer.window) return !viewer.process.running();

@@ -190,4 +190,49 @@ void RunPlantedDllScenario(Context& c) {
   if (listed) CloseWithoutQuestion(c, v);
 }
 
+// Names as Japanese Windows stores them (Shift_JIS, no UTF-8 flag; the trail
+// byte of 表 is the backslash's) and DOS times of a winter and a summer day,
+// opened where summer time applies: each name whole, each time converted
+// with its own date's offset.
+void RunLegacyNamesScenario(Context& c) {
+  c.report.Begin("an archive from Japanese Windows, opened where summer time applies");
+  struct Legacy {
+    const wchar_t* name;
+    SYSTEMTIME utc;  // the stored local time 10:00 in Central Europe
+  };
+  const Legacy files[] = {{L"\u898B\u7A4D.txt", {2024, 1, 1, 15, 9, 0, 0, 0}},
+                          {L"\u8868.txt", {2024, 7, 1, 15, 8, 0, 0, 0}}};
+  const TreeSnapshot before = SnapshotTree(c.temp);
+  OpenViewer v;
+  if (!c.report.Check(v.process.Start(c.fixtures + L"legacy\\viewer.exe"), "viewer started") ||
+      !AwaitListed(c, v, 2)) {
+    return;
+  }
+  std::vector<std::wstring> listed;
+  for (int row = 0; row < v.rows->Count(); ++row) listed.push_back(v.rows->Cell(row, 0));
+  for (const auto& name : listed) c.report.Note("listed: " + Utf8(name));
+  c.report.Check(SameFiles(listed, {files[0].name, files[1].name}), "both names listed whole, in Japanese");
+  const std::wstring shot = c.shots + L"legacy_names.png";
+  c.report.Note("screenshot: " + Utf8(shot) + (SaveWindowShot(v.window, shot) ? "" : " (not saved)"));
+  const std::vector<std::wstring> folders = NewWorkingFolders(c, before);
+  if (c.report.Check(folders.size() == 1, "one working folder")) {
+    for (const Legacy& file : files) {
+      WIN32_FIND_DATAW found{};
+      const HANDLE search = FindFirstFileW((folders[0] + L"\\" + file.name).c_str(), &found);
+      SYSTEMTIME utc{};
+      const bool exists = search != INVALID_HANDLE_VALUE;
+      if (exists) {
+        FindClose(search);
+        FileTimeToSystemTime(&found.ftLastWriteTime, &utc);
+      }
+      const bool same = exists && utc.wYear == file.utc.wYear && utc.wMonth == file.utc.wMonth &&
+                        utc.wDay == file.utc.wDay && utc.wHour == file.utc.wHour && utc.wMinute == file.utc.wMinute;
+      c.report.Check(same, "extracted as " + Utf8(file.name) + ", modified " + std::to_string(file.utc.wHour) +
+                               ":00 UTC (got " + (exists ? std::to_string(utc.wHour) + ":" + std::to_string(utc.wMinute) : "no file") + ")");
+    }
+  }
+  CloseWithoutQuestion(c, v);
+  CheckTempUnchanged(c, before, "the temporary directory is as before");
+}
+
 }  // namespace e2e

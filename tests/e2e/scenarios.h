@@ -54,8 +54,9 @@ struct OpenViewer {
 
 // Starts exe and waits for its main window; records the checks.
 bool OpenTheViewer(Context& c, const std::wstring& exe, OpenViewer& viewer);
-// Waits until a started viewer lists every expected file.
-bool AwaitListed(Context& c, OpenViewer& viewer);
+// Waits until a started viewer lists every expected file (or files rows,
+// for another package).
+bool AwaitListed(Context& c, OpenViewer& viewer, int files = -1);
 // A scenario that met a hung or vanished viewer: the screen is saved and the
 // process killed.
 void Abandon(Context& c, ViewerProcess& process, const std::string& tag);
@@ -76,5 +77,7 @@ void RunShortTempScenario(Context& c);
 void RunSessionEndScenario(Context& c);
 void RunCloseWhileLoadingScenario(Context& c);
 void RunPlantedDllScenario(Context& c);
+// Needs the Japanese locale and a time zone with summer time: run alone.
+void RunLegacyNamesScenario(Context& c);
 
 }  // namespace e2e
