@@ -2,7 +2,8 @@
 # demo.sh [NATIVE_TREE] [WINDOWS_TREE]   (defaults build/native, build/windows)
 # Seals the example files in demo/ as viewer_data beside vellum.exe renamed
 # viewer.exe in build/demo/, runs it under Wine in a virtual desktop (on
-# $DISPLAY when there is one, else on a private Xvfb), waits for its window,
+# $DISPLAY when there is one, else on a private Xvfb) in the Japanese locale,
+# waits for its window,
 # saves a screenshot of it to build/demo/screenshot.png and closes it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -27,6 +28,11 @@ cp "$VIEWER" "$DEMO/viewer.exe"
 "$NATIVE/tools/vellum-seal" seal --key keys/test_private_key.pem --name viewer_data \
   --title "$TITLE" demo "$DEMO/viewer_data"
 
+# As its users see it: Japanese Windows' formats and code pages (the time
+# column reads 2026/12/10 13:04:46). Wine's programs take the locale from
+# their environment; none started earlier in another may still run.
+export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+WINEPREFIX="$PREFIX" wineserver -k 2>/dev/null || true
 ensure_prefix
 use_cjk_fonts
 

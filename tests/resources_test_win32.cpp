@@ -158,6 +158,48 @@ TEST_F(ViewerResources, ManifestAsksForTheInvokingUserAndCommonControls6) {
   EXPECT_NE(manifest.find(R"(requestedExecutionLevel level="asInvoker")"), std::string::npos);
   EXPECT_NE(manifest.find(R"(name="Microsoft.Windows.Common-Controls" version="6.0.0.0")"),
             std::string::npos);
+  // Windows 7, 8, 8.1, 10 and 11, and system DPI awareness.
+  for (const char* os : {"35138b9a-5d96-4fbd-8e2d-a2440225f93a", "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38",
+                         "1f676c76-80e1-4239-95bb-83d0f6d0da78", "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"}) {
+    EXPECT_NE(manifest.find(std::string("<supportedOS Id=\"{") + os + "}\"/>"), std::string::npos) << os;
+  }
+  EXPECT_NE(manifest.find(R"(<dpiAware xmlns="http://schemas.microsoft.com/SMI/2005/WindowsSettings">true</dpiAware>)"),
+            std::string::npos);
+}
+
+// Read the way Explorer's Properties reads it.
+TEST(ViewerVersion, NamesTheProductItsVersionAndOriginalNameInJapaneseAndEnglish) {
+  const std::wstring path = ViewerPath();
+  DWORD ignored = 0;
+  std::vector<uint8_t> info(GetFileVersionInfoSizeW(path.c_str(), &ignored));
+  ASSERT_FALSE(info.empty());
+  ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(info.size()), info.data()));
+  const auto value = [&](const std::wstring& key) -> std::wstring {
+    void* text = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueW(info.data(), key.c_str(), &text, &length) || !text) return L"";
+    return static_cast<const wchar_t*>(text);
+  };
+  const std::string project = VELLUM_PROJECT_VERSION;
+  const std::wstring version(project.begin(), project.end());
+  for (const wchar_t* block : {L"041104B0", L"040904B0"}) {
+    const std::wstring at = std::wstring(L"\\StringFileInfo\\") + block + L"\\";
+    EXPECT_EQ(value(at + L"ProductName"), L"Vellum");
+    EXPECT_EQ(value(at + L"OriginalFilename"), L"vellum.exe");
+    EXPECT_EQ(value(at + L"FileVersion"), version);
+    EXPECT_EQ(value(at + L"ProductVersion"), version);
+  }
+  EXPECT_EQ(value(L"\\StringFileInfo\\041104B0\\FileDescription"),
+            L"\u5c01\u5370\u30d1\u30c3\u30b1\u30fc\u30b8 \u30d3\u30e5\u30fc\u30a2");  // 封印パッケージ ビューア
+  EXPECT_EQ(value(L"\\StringFileInfo\\040904B0\\FileDescription"), L"Sealed-package viewer");
+  void* fixed = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", &fixed, &length) && length >= sizeof(VS_FIXEDFILEINFO));
+  const auto* numbers = static_cast<const VS_FIXEDFILEINFO*>(fixed);
+  EXPECT_EQ(std::to_wstring(HIWORD(numbers->dwFileVersionMS)) + L"." + std::to_wstring(LOWORD(numbers->dwFileVersionMS)) +
+                L"." + std::to_wstring(HIWORD(numbers->dwFileVersionLS)),
+            version);
+  EXPECT_EQ(numbers->dwFileType, static_cast<DWORD>(VFT_APP));
 }
 
 // The DLLs Windows loads before the viewer's first instruction, read from
