@@ -12,7 +12,7 @@ export DEBIAN_FRONTEND=noninteractive
 # Native build, tests, benchmarks, the publisher's tool and the fuzzers (clang).
 NATIVE_PKGS="build-essential cmake ninja-build googletest libgtest-dev libgmock-dev
   libbenchmark-dev zlib1g-dev libssl-dev openssl python3 python3-cryptography zip unzip
-  clang libclang-rt-14-dev"
+  clang libclang-rt-14-dev osslsigncode"
 # Windows cross build and running it.
 CROSS_PKGS="g++-mingw-w64-i686 binutils-mingw-w64-i686 libz-mingw-w64-dev
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64"

@@ -38,8 +38,8 @@ run_preset windows
 WINEPREFIX="$PWD/build/windows/wineprefix" wineserver -k 2>/dev/null || true
 stop_gui
 unset DISPLAY
-echo "=== reproducible: two windows-release builds in two folders, compared byte for byte"
-bash scripts/reproducible.sh || status=1
+echo "=== release: two windows-release builds compared byte for byte, then signed and verified"
+bash scripts/release-checks.sh || status=1
 mkdir -p build/windows/test-results
 echo "unit tests $(windows_way build/windows/tests/vellum_tests.exe)" >build/windows/test-results/vellum_tests.way
 e2e_builds=""
@@ -61,5 +61,5 @@ rm -rf build/fuzz/test-results
 FUZZ_SEED=1 bash scripts/fuzz.sh 12 || status=1
 
 echo "=== summary"
-python3 scripts/test-summary.py build/native build/asan build/windows build/reproducible $e2e_builds build/fuzz
+python3 scripts/test-summary.py build/native build/asan build/windows build/release $e2e_builds build/fuzz
 exit $status
