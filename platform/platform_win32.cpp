@@ -3,6 +3,7 @@
 #include "package/zip_names.h"
 #include "package/zip_reader.h"
 #include "platform/com_ptr.h"
+#include "platform/debug_channel.h"
 #include "platform/shell_storage.h"
 
 namespace vellum {
@@ -154,8 +155,13 @@ bool Win32Platform::NewGuidText(Text& text) {
 }
 
 std::unique_ptr<ArchiveStorage> Win32Platform::OpenArchive(const Text& path) {
-  if (auto storage = OpenShellStorage(path)) return storage;
+  // Which reader opened the archive depends on the shell: said for a log window.
+  if (auto storage = OpenShellStorage(path)) {
+    SayOnDebugChannel(L"vellum: archive: the shell's ZIP folder\n");
+    return storage;
+  }
   // No ZIP folder in this shell (or it refused the file): the built-in reader.
+  SayOnDebugChannel(L"vellum: archive: the built-in reader\n");
   auto file = OpenForReading(path);
   if (!file) return nullptr;
   return OpenZipArchive(std::move(file), LocalFileTimeToUtc, DecodeOemName);

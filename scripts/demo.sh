@@ -39,14 +39,18 @@ use_cjk_fonts
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   echo "demo: on display $DISPLAY"
 else
-  start_xvfb
+  start_xvfb 3840x2160  # a 4K screen, as high-DPI screens are
   echo "demo: on a private Xvfb display $DISPLAY"
 fi
 
 # Windows opens the window at three quarters of the desktop; its four columns
-# need about 1600 pixels at the font Wine substitutes.
+# need about 1600 pixels at the font Wine substitutes at 96 DPI, half as much
+# again at 144. desktop_size WIDTH HEIGHT: a desktop of at most that size
+# that fits the screen.
 read -r screen_width screen_height < <(xdpyinfo | sed -nE 's/^ *dimensions: *([0-9]+)x([0-9]+).*/\1 \2/p' | head -n 1)
-desktop_size="$(( screen_width - 100 < 2400 ? screen_width - 100 : 2400 ))x$(( screen_height - 100 < 1200 ? screen_height - 100 : 1200 ))"
+desktop_size() {
+  echo "$(( screen_width - 100 < $1 ? screen_width - 100 : $1 ))x$(( screen_height - 100 < $2 ? screen_height - 100 : $2 ))"
+}
 
 # The wait follows what this machine needs: one start of a 32-bit program
 # (the probe, which ends at once without arguments) takes a second natively
@@ -57,8 +61,8 @@ WAIT_SECONDS=$((120 + 10 * (SECONDS - started + 1)))
 echo "demo: starting the viewer (one process start took about $((SECONDS - started))s; waiting up to ${WAIT_SECONDS}s)"
 # Shows the viewer in the virtual desktop, saves a screenshot of its window
 # as PNG, and closes it.
-show_viewer() {  # show_viewer PNG
-  wine64_run explorer "/desktop=$DESKTOP,$desktop_size" "$DEMO/viewer.exe" >/dev/null 2>&1 &
+show_viewer() {  # show_viewer PNG DESKTOP_SIZE
+  wine64_run explorer "/desktop=$DESKTOP,$2" "$DEMO/viewer.exe" >/dev/null 2>&1 &
   GUI_PID=$!
   start_probe "viewer - $TITLE" "$WAIT_SECONDS" --desktop "$DESKTOP"
   if ! await_window $((2 * WAIT_SECONDS)); then  # the probe waits once Wine has started it
@@ -93,10 +97,10 @@ set_dpi() {
   wine64_run regedit /S "$(wine64_run winepath -w "$WORK/dpi.reg" 2>/dev/null)"
 }
 
-show_viewer "$DEMO/screenshot.png"
-# The same at 144 DPI (150 %), as on a high-DPI screen: the font follows the
+show_viewer "$DEMO/screenshot.png" "$(desktop_size 2400 1200)"
+# The same at 144 DPI (150 %), as on a 4K screen: the font follows the
 # screen and the columns keep their proportions.
 set_dpi 144
 WINEPREFIX="$PREFIX" wineserver -k 2>/dev/null || true
-show_viewer "$DEMO/screenshot-144dpi.png"
+show_viewer "$DEMO/screenshot-144dpi.png" "$(desktop_size 3740 2060)"
 set_dpi 96

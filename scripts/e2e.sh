@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
 # e2e.sh [NATIVE_TREE] [WINDOWS_TREE]   (defaults build/native, build/windows)
 # The real viewer driven end to end under Wine on a private Xvfb display:
-# prepares one fresh folder per scenario (renamed copies of vellum.exe beside
-# packages sealed by the tool, or broken on purpose), then runs the
-# cross-built driver, which acts as the user and the desktop and checks what
+# prepares one fresh folder per scenario (scripts/e2e-fixtures.sh), then runs
+# the cross-built driver, which acts as the user and the desktop and checks what
 # the user sees, exit codes and the temporary directory. Screenshots go to
 # WINDOWS_TREE/e2e/screenshots, the JUnit report to
 # WINDOWS_TREE/test-results/e2e.xml. WINDOWS_TREE is the 32-bit product tree
@@ -15,20 +14,15 @@
 # twins, shorttemp, endsession, closeloading, planted, heldopen, legacy
 # (default all; legacy runs in a second driver run under the Japanese locale
 # and a time zone with summer time);
-# VELLUM_E2E_BOUND fixes the bound in seconds.
+# VELLUM_E2E_BOUND fixes the bound in seconds; VELLUM_E2E_KIT=yes also makes
+# the kit for real Windows (scripts/windows-kit.sh) and runs it by run.cmd,
+# its report in WINDOWS_TREE/test-results/kit.xml.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 NATIVE=${1:-build/native}
 WINDOWS=${2:-build/windows}
 read -r -a SCENARIOS <<<"${VELLUM_E2E_SCENARIOS:-}"
-TITLE="E2E テスト用パッケージ"
-
-SEAL=$NATIVE/tools/vellum-seal
-find_built() { find "$WINDOWS" -path "$WINDOWS/wineprefix" -prune -o -name "$1" -print -quit 2>/dev/null; }
-VIEWER=$(find_built vellum.exe)
-DRIVER=$(find_built e2e_driver.exe)
-PLANTED_DLL=$(find_built planted_version_dll.dll)
-UNRESTRICTED=$(find_built vellum_unrestricted.exe)
+DRIVER=$(find "$WINDOWS" -path "$WINDOWS/wineprefix" -prune -o -name e2e_driver.exe -print -quit 2>/dev/null)
 PREFIX=$(realpath -m "$WINDOWS/wineprefix")
 E2E=$(realpath -m "$WINDOWS/e2e")
 FIX=$E2E/fixtures
@@ -49,96 +43,20 @@ fail_whole_run() {  # the run could not take place or did not finish: one failed
     "$1" >"$RESULTS"
   exit 1
 }
-for built in "$SEAL" "$VIEWER" "$DRIVER" "$PLANTED_DLL" "$UNRESTRICTED"; do
-  [ -n "$built" ] && [ -f "$built" ] ||
-    fail_whole_run "not built: vellum-seal, vellum.exe, e2e_driver.exe, planted_version_dll.dll or vellum_unrestricted.exe"
-done
+[ -n "$DRIVER" ] && [ -f "$DRIVER" ] || fail_whole_run "not built: e2e_driver.exe"
 
 # Z: is the Unix root in every Wine prefix.
 winpath() { printf 'Z:%s' "$(realpath -m "$1" | tr '/' '\\')"; }
 
-# The archive: top-level files of several kinds and sizes with known times,
-# and folders whose files the viewer must not list.
 rm -rf "$E2E"
-mkdir -p "$FIX/src/sub/deeper" "$SHOTS" "$(dirname "$RESULTS")"
+mkdir -p "$FIX" "$SHOTS" "$(dirname "$RESULTS")"
 rm -f "$RESULTS" "${RESULTS%.xml}.way"
-printf 'hello from the e2e run\r\n' >"$FIX/src/readme.txt"
-printf 'name,value\r\nalpha,1\r\n' >"$FIX/src/データ.csv"
-: >"$FIX/src/empty.bin"
-head -c 70000 /dev/urandom >"$FIX/src/big.bin"
-printf 'inside a folder\n' >"$FIX/src/sub/inner.txt"
-printf 'deeper\n' >"$FIX/src/sub/deeper/x.txt"
-stamp=1709677800  # 2024-03-05 22:30:00 UTC: already the next day in Tokyo
-{
-  printf 'title\t%s\n' "$TITLE"
-  for file in readme.txt データ.csv empty.bin big.bin; do
-    touch -d "@$stamp" "$FIX/src/$file"
-    printf 'file\t%s\t%s\t%s\n' "$file" "$(stat -c %s "$FIX/src/$file")" \
-      "$(TZ=Asia/Tokyo date -d "@$stamp" '+%Y %-m %-d %-H %-M %-S')"
-    stamp=$((stamp + 86400 * 40 + 3661))
-  done
-} >"$WORK/expected.txt"
-
-scenario() {  # scenario FOLDER EXE_NAME: a fresh folder with a renamed copy of the viewer
-  mkdir -p "$FIX/$1" && cp "$VIEWER" "$FIX/$1/$2"
-}
-seal() {  # seal OUTPUT [--title T]: the archive of $FIX/src (or of $SOURCE)
-  local out=$1; shift
-  "$SEAL" seal --key keys/test_private_key.pem --name viewer_data "$@" "${SOURCE:-$FIX/src}" "$out" >/dev/null
-}
-scenario titled viewer.exe && seal "$FIX/titled/viewer_data" --title "$TITLE" || fail_whole_run "sealing failed"
-cp "$WORK/expected.txt" "$FIX/titled/expected.txt"
-scenario untitled viewer.exe && seal "$FIX/untitled/viewer_data"
-scenario missing viewer.exe
-scenario tiny viewer.exe && head -c 100 /dev/urandom >"$FIX/tiny/viewer_data"
-scenario flipped viewer.exe && cp "$FIX/titled/viewer_data" "$FIX/flipped/viewer_data"
-/usr/bin/python3 - "$FIX/flipped/viewer_data" <<'PY'
-import sys
-path = sys.argv[1]
-data = bytearray(open(path, "rb").read())
-data[len(data) // 2] ^= 0x10  # one bit in the middle of the payload
-open(path, "wb").write(data)
-PY
-scenario truncated viewer.exe && head -c -100 "$FIX/titled/viewer_data" >"$FIX/truncated/viewer_data"
-scenario othername other.exe && cp "$FIX/titled/viewer_data" "$FIX/othername/other_data"
-scenario renamedpackage viewer.exe && cp "$FIX/titled/viewer_data" "$FIX/renamedpackage/other_data"
-for name in twins heldopen shorttemp endsession; do
-  scenario $name viewer.exe && cp "$FIX/titled/viewer_data" "$FIX/$name/"
-done
-# A DLL named like a system one beside the viewer, as anyone can leave one in
-# a downloads folder; beside a copy of the viewer that does not restrict the
-# DLL search too, which must load it.
-for name in planted plantedunrestricted; do
-  mkdir -p "$FIX/$name" && cp "$FIX/titled/viewer_data" "$PLANTED_DLL" "$FIX/$name/"
-  mv "$FIX/$name/$(basename "$PLANTED_DLL")" "$FIX/$name/version.dll"
-done
-cp "$VIEWER" "$FIX/planted/viewer.exe" && cp "$UNRESTRICTED" "$FIX/plantedunrestricted/viewer.exe"
-# An archive as Japanese Windows makes them: Shift_JIS names without the
-# UTF-8 flag (the trail byte of 表 is 0x5C) and DOS times of a winter and a
-# summer day, 10:00 local.
-/usr/bin/python3 - "$WORK/legacy.zip" <<'PY'
-import sys, zipfile
-class ShiftJis(zipfile.ZipInfo):
-    def _encodeFilenameFlags(self):
-        return self.filename.encode("cp932"), self.flag_bits
-with zipfile.ZipFile(sys.argv[1], "w") as archive:
-    for name, month in (("見積.txt", 1), ("表.txt", 7)):
-        entry = ShiftJis(name, (2024, month, 15, 10, 0, 0))
-        entry.create_system = 0  # MS-DOS, as Windows writes
-        archive.writestr(entry, name + "\r\n")
-PY
-scenario legacy viewer.exe && SOURCE="$WORK/legacy.zip" seal "$FIX/legacy/viewer_data" || fail_whole_run "sealing failed"
-# A package that takes seconds to unpack (a gibibyte of zeros, small sealed),
-# so that a close can come while it loads.
-mkdir -p "$WORK/big" && truncate -s 1G "$WORK/big/zeros.bin"
-scenario bigpackage viewer.exe && SOURCE="$WORK/big" seal "$FIX/bigpackage/viewer_data" || fail_whole_run "sealing failed"
+bash scripts/e2e-fixtures.sh "$NATIVE" "$WINDOWS" "$FIX" || fail_whole_run "the fixtures could not be made"
 cp "$(dirname "$DRIVER")/menu_report_hook.dll" "$DRIVER" "$E2E/"
 
 start_xvfb || fail_whole_run "Xvfb did not start"
 ensure_prefix
 use_cjk_fonts
-# Local time differs from UTC (Asia/Tokyo), so the time column shows the
-# conversion.
 WAY=$(windows_way "$DRIVER")
 echo "end to end $WAY" >"${RESULTS%.xml}.way"
 # The bound follows what this machine needs: a process start here costs a
@@ -149,12 +67,12 @@ scripts/wine-run.sh "$PREFIX" "$E2E/e2e_driver.exe" --started || fail_whole_run 
 start_seconds=$((SECONDS - started + 1))
 BOUND_SECONDS=${VELLUM_E2E_BOUND:-$((900 + 60 * start_seconds))}
 echo "e2e: $WAY; one process start took about ${start_seconds}s; driver running (bound ${BOUND_SECONDS}s)"
-# Runs the driver with the scenarios given (none: every one run in the
-# ordinary locale) under the environment given, reporting into $RESULTS.
-run_driver() {
-  local code started=$SECONDS
-  env "$@" scripts/wine-run.sh "$PREFIX" "$E2E/e2e_driver.exe" "$(winpath "$FIX")" "$(winpath "$SHOTS")" \
-    "$(winpath "$RESULTS")" "${RUN_SCENARIOS[@]}" > >(tee "$WORK/driver.out") 2>"$WORK/driver.err" &
+# Runs a command under Wine within the bound: run_bounded REPORT [VAR=VALUE...]
+# COMMAND...; true when it ended with code 0. REPORT is the JUnit file it
+# must have written.
+run_bounded() {
+  local report=$1 code started=$SECONDS; shift
+  env "$@" > >(tee "$WORK/driver.out") 2>"$WORK/driver.err" &
   GUI_PID=$!
   if await_exit "$GUI_PID" "$BOUND_SECONDS"; then
     wait "$GUI_PID"; code=$?
@@ -167,11 +85,19 @@ run_driver() {
     WINEPREFIX="$PREFIX" wineserver -k 2>/dev/null
     fail_whole_run "the run did not finish within ${BOUND_SECONDS}s (screen: $SHOTS/hung_screen.png)"
   fi
-  [ -s "$RESULTS" ] || { tail -n 20 "$WORK/driver.err"; fail_whole_run "the driver wrote no report (exit code $code)"; }
+  [ -s "$report" ] || { tail -n 20 "$WORK/driver.err"; fail_whole_run "the driver wrote no report (exit code $code)"; }
   [ "$code" = 0 ]
 }
+# The driver with the scenarios given (none: every one the locale allows)
+# under the environment given, reporting into $RESULTS.
+run_driver() {
+  run_bounded "$RESULTS" "$@" scripts/wine-run.sh "$PREFIX" "$E2E/e2e_driver.exe" "$(winpath "$FIX")" \
+    "$(winpath "$SHOTS")" "$(winpath "$RESULTS")" "${RUN_SCENARIOS[@]}"
+}
 
-# legacy needs the Japanese locale and summer time: a run of its own.
+# legacy needs the Japanese locale and summer time: a run of its own. The
+# first run's local time differs from UTC (Asia/Tokyo), so the time column
+# shows the conversion.
 RUN_SCENARIOS=() legacy=yes first=yes
 if [ ${#SCENARIOS[@]} -gt 0 ]; then
   legacy="" first=""
@@ -180,13 +106,55 @@ if [ ${#SCENARIOS[@]} -gt 0 ]; then
   done
 fi
 status=0
+REPORTS=()
 if [ -n "$first" ]; then
+  REPORTS+=("$RESULTS")
   run_driver TZ=Asia/Tokyo || status=1
 fi
 if [ -n "$legacy" ]; then
   RESULTS=${RESULTS%.xml}-japanese.xml RUN_SCENARIOS=(legacy)
+  REPORTS+=("$RESULTS")
   # Wineserver keeps a prefix's locale from its first program: start afresh.
   WINEPREFIX="$PREFIX" wineserver -k 2>/dev/null
   run_driver LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 TZ=Europe/Berlin || status=1
+fi
+# The kit for real Windows, unzipped into a fresh folder and run as a user
+# would start it, by run.cmd; under the Japanese locale and summer time, so
+# that every scenario runs in one go. It must pass just what the runs above
+# passed, scenario by scenario.
+if [ -n "${VELLUM_E2E_KIT:-}" ] && [ ${#SCENARIOS[@]} -eq 0 ]; then
+  KIT_RESULTS=$(dirname "$RESULTS")/kit.xml
+  bash scripts/windows-kit.sh "$NATIVE" "$WINDOWS" || fail_whole_run "the kit could not be made"
+  KIT=$E2E/kit
+  rm -rf "$KIT" && mkdir -p "$KIT"
+  python3 -m zipfile -e "$WINDOWS/vellum-windows-check.zip" "$KIT"
+  KIT=$KIT/vellum-windows-check
+  WINEPREFIX="$PREFIX" wineserver -k 2>/dev/null
+  echo "e2e: the kit, by run.cmd in $KIT"
+  run_bounded "$KIT/results.xml" LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 TZ=Europe/Berlin \
+    scripts/wine-run.sh "$PREFIX" cmd /c "$(winpath "$KIT/run.cmd")" --no-pause || status=1
+  grep -a '^e2e: ' "$WORK/driver.out" | tail -n 1 | sed 's/^e2e:/e2e: the kit:/'
+  cp "$KIT/results.xml" "$KIT_RESULTS"
+  python3 - "$KIT_RESULTS" "${REPORTS[@]}" <<'PY' || status=1
+import collections, sys, xml.etree.ElementTree as ET
+def passes(path):
+    counts = collections.Counter()
+    for case in ET.parse(path).getroot().iter("testcase"):
+        if case.find("failure") is None:
+            counts[case.get("classname")] += 1
+    return counts
+kit, runs = passes(sys.argv[1]), collections.Counter()
+for report in sys.argv[2:]:  # set-up and the closing check come in each run
+    for scenario, n in passes(report).items():
+        runs[scenario] = max(runs[scenario], n)
+differ = sorted(s for s in set(kit) | set(runs) if kit[s] != runs[s])
+for s in differ:
+    print(f"e2e: {s}: the kit passed {kit[s]}, the runs above {runs[s]}")
+failure = "<failure/>" if differ else ""
+with open(sys.argv[1][:-len(".xml")] + "-same.xml", "w") as out:
+    out.write('<testsuites><testsuite name="kit"><testcase classname="e2e.kit" '
+              f'name="the kit passes what the runs above passed">{failure}</testcase></testsuite></testsuites>\n')
+sys.exit(1 if differ else 0)
+PY
 fi
 exit $status

@@ -7,12 +7,13 @@
 XVFB_PID=""
 PROBE_PID=""
 
-# Starts Xvfb on the first free display from :90 and exports DISPLAY.
-start_xvfb() {
-  local n
+# Starts Xvfb on the first free display from :90 and exports DISPLAY; the
+# screen is SIZE (default 2560x1440).
+start_xvfb() {  # start_xvfb [SIZE]
+  local n size=${1:-2560x1440}
   for n in $(seq 90 190); do
     [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-    Xvfb ":$n" -screen 0 2560x1440x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
+    Xvfb ":$n" -screen 0 "${size}x24" -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
     XVFB_PID=$!
     local tries
     for tries in $(seq 50); do

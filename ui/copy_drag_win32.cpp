@@ -3,6 +3,7 @@
 
 #include "app/app_state.h"
 #include "app/messages.h"
+#include "platform/debug_channel.h"
 #include "ui/clipboard_win32.h"
 #include "ui/main_wnd.h"
 
@@ -72,10 +73,13 @@ ComPtr<IDataObject> CMainWnd::CreateSelectionDataObject() {
     // Some shells lack SHCreateDataObject; the folder's own data object over
     // the same items names the same files.
     created = nullptr;
+    SayOnDebugChannel(L"vellum: data object: the folder's own\n");
     if (FAILED(folder->GetUIObjectOf(nullptr, items.size(), items.data(), IID_IDataObject, nullptr,
                                      reinterpret_cast<void**>(&created)))) {
       created = nullptr;
     }
+  } else {
+    SayOnDebugChannel(L"vellum: data object: SHCreateDataObject\n");
   }
   *dataObject.Receive() = created;
   return dataObject;

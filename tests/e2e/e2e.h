@@ -3,6 +3,7 @@
 // and a report of named checks that also becomes JUnit XML for the summary.
 #include <windows.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -35,12 +36,20 @@ void PrintLine(const std::string& utf8);
 // Printable form: control characters as \r \n \t escapes.
 std::string Shown(const std::wstring& text);
 
-// Named checks grouped by scenario, printed as they happen.
+// Named checks grouped by scenario, printed as they happen (and written to a
+// TAP file, when one is given, so that a run cut short still leaves them).
 class Report {
  public:
+  Report() = default;
+  Report(const Report&) = delete;
+  Report& operator=(const Report&) = delete;
+  ~Report();
+  bool WriteTapTo(const std::wstring& path);
   void Begin(const std::string& scenario);
   bool Check(bool ok, const std::string& what);
   void Note(const std::string& what);
+  // The closing line: "e2e: N passed, M failed".
+  void Summary();
   int failed() const { return failed_; }
   int passed() const { return passed_; }
   bool WriteJUnit(const std::wstring& path) const;
@@ -50,8 +59,10 @@ class Report {
     std::string scenario, name;
     bool ok;
   };
+  void Emit(const std::string& line);
   std::string scenario_;
   std::vector<Case> cases_;
+  FILE* tap_ = nullptr;
   int passed_ = 0;
   int failed_ = 0;
 };

@@ -40,19 +40,41 @@ std::string Shown(const std::wstring& text) {
   return Utf8(out);
 }
 
+Report::~Report() {
+  if (tap_) fclose(tap_);
+}
+
+bool Report::WriteTapTo(const std::wstring& path) {
+  if (tap_) fclose(tap_);
+  tap_ = _wfopen(path.c_str(), L"wb");
+  return tap_ != nullptr;
+}
+
+void Report::Emit(const std::string& line) {
+  PrintLine(line);
+  if (!tap_) return;
+  fputs((line + "\n").c_str(), tap_);
+  fflush(tap_);
+}
+
 void Report::Begin(const std::string& scenario) {
   scenario_ = scenario;
-  PrintLine("# " + scenario);
+  Emit("# " + scenario);
 }
 
 bool Report::Check(bool ok, const std::string& what) {
   cases_.push_back({scenario_, what, ok});
   (ok ? passed_ : failed_)++;
-  PrintLine(std::string(ok ? "ok - " : "not ok - ") + what);
+  Emit(std::string(ok ? "ok - " : "not ok - ") + what);
   return ok;
 }
 
-void Report::Note(const std::string& what) { PrintLine("  " + what); }
+void Report::Note(const std::string& what) { Emit("  " + what); }
+
+void Report::Summary() {
+  Emit("1.." + std::to_string(cases_.size()));
+  Emit("e2e: " + std::to_string(passed_) + " passed, " + std::to_string(failed_) + " failed");
+}
 
 namespace {
 std::string XmlText(const std::string& text) {

@@ -76,6 +76,21 @@ std::vector<std::wstring> NewWorkingFolders(const Context& c, const TreeSnapshot
   return opened;
 }
 
+void CheckViewerSaid(Context& c, DWORD processId, const std::string& prefix, const std::string& what) {
+  if (!c.debug.listening()) {
+    c.report.Note(what + ": not known (another log window holds the debug channel)");
+    return;
+  }
+  std::string said;
+  WaitUntil(StepBoundMs(), [&] { return !(said = c.debug.Said(processId, prefix)).empty(); });
+  c.report.Check(!said.empty(), what + ": " + (said.empty() ? "the viewer said nothing" : said));
+}
+
+bool UnderWine() {
+  const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+
 std::vector<std::wstring> ExpectedNames(const Context& c) {
   std::vector<std::wstring> names;
   for (const auto& file : c.expected.files) names.push_back(file.name);

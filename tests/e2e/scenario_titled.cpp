@@ -11,7 +11,10 @@ const std::wstring kCopyItem = L"\u30b3\u30d4\u30fc(&C)";
 const std::wstring kSelectAllItem = L"\u3059\u3079\u3066\u9078\u629e(&A)";
 const std::wstring kCannotCopy = L"\u30b3\u30d4\u30fc\u3067\u304d\u307e\u305b\u3093\u3002";
 
-std::wstring LocalTimeText(const SYSTEMTIME& local) {
+// As the list shows a UTC time: in this desktop's time zone and formats.
+std::wstring LocalTimeText(const SYSTEMTIME& utc) {
+  SYSTEMTIME local{};
+  if (!SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) return L"<no local time>";
   wchar_t date[256] = {}, time[256] = {};
   GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &local, nullptr, date, 256, nullptr);
   GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &local, nullptr, time, 256);
@@ -56,8 +59,8 @@ void CheckListing(Context& c, OpenViewer& v, const TreeSnapshot& before, State& 
                        std::to_wstring(v.rows->Image(row))));
     if (!file) continue;
     sizes &= size == std::to_wstring(file->size);
-    times &= time == LocalTimeText(file->localTime);
-    if (time != LocalTimeText(file->localTime)) c.report.Note("  expected time " + Utf8(LocalTimeText(file->localTime)));
+    times &= time == LocalTimeText(file->utcTime);
+    if (time != LocalTimeText(file->utcTime)) c.report.Note("  expected time " + Utf8(LocalTimeText(file->utcTime)));
     types &= !type.empty();
     icons &= v.rows->Image(row) >= 0;
   }
@@ -66,6 +69,7 @@ void CheckListing(Context& c, OpenViewer& v, const TreeSnapshot& before, State& 
   c.report.Check(times, "times in local time");
   c.report.Check(types, "type names present");
   c.report.Check(icons && v.rows->HasSmallImageList(), "icons present");
+  CheckViewerSaid(c, v.process.id(), "vellum: archive: ", "the archive was opened by");
 
   const std::vector<std::wstring> opened = NewWorkingFolders(c, before);
   if (c.report.Check(opened.size() == 1, "one new GUID-named working folder in the temporary directory")) {
@@ -147,6 +151,7 @@ void CheckSelectAndCopy(Context& c, OpenViewer& v, const State& s) {
   if (files) {
     for (const auto& f : *files) c.report.Note(Utf8(f));
     c.report.Check(*files == s.RowPaths(), "the clipboard names every file of the working folder in row order");
+    CheckViewerSaid(c, v.process.id(), "vellum: data object: ", "the copied data object came from");
   }
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "debug_output.h"
 #include "drop_window.h"
 #include "e2e.h"
 #include "remote_list.h"
@@ -22,11 +23,12 @@ inline const std::wstring kCopyPasteFinished =
     L"\u30b3\u30d4\u30fc\uff06\u30da\u30fc\u30b9\u30c8\u306f\u7d42\u308f\u308a\u307e\u3057\u305f\u304b\uff1f";
 
 // What the fixture script packed: the title and the archive's top-level
-// files with their sizes and local modification times.
+// files with their sizes and modification times (UTC; the list shows them in
+// whatever time zone this desktop has).
 struct ExpectedFile {
   std::wstring name;
   unsigned long long size = 0;
-  SYSTEMTIME localTime{};
+  SYSTEMTIME utcTime{};
 };
 struct ExpectedPackage {
   std::wstring title;
@@ -41,6 +43,7 @@ struct Context {
   DropWindow& drop;
   HMODULE hookModule;
   HOOKPROC hookProc;
+  const DebugOutput& debug;
   ExpectedPackage expected;
 };
 
@@ -67,6 +70,12 @@ bool SameFiles(const std::vector<std::wstring>& a, std::vector<std::wstring> b);
 std::vector<std::wstring> ExpectedNames(const Context& c);
 // The working folders in the temporary directory that `before` did not have.
 std::vector<std::wstring> NewWorkingFolders(const Context& c, const TreeSnapshot& before);
+// Where the system decides between the shell's way and the viewer's own, the
+// viewer says which it took on the debug channel: reported, so that a run on
+// real Windows proves the shell's paths that Wine lacks.
+void CheckViewerSaid(Context& c, DWORD processId, const std::string& prefix, const std::string& what);
+// True under Wine, false on Windows itself.
+bool UnderWine();
 
 void RunLoadFailureScenarios(Context& c);   // 3, 4, 5
 void RunTitledPackageScenarios(Context& c);  // 1, 7, 6, 9, 8
@@ -77,7 +86,8 @@ void RunShortTempScenario(Context& c);
 void RunSessionEndScenario(Context& c);
 void RunCloseWhileLoadingScenario(Context& c);
 void RunPlantedDllScenario(Context& c);
-// Needs the Japanese locale and a time zone with summer time: run alone.
+// Needs a system whose code page for old archives is Japanese; proves most
+// where summer time applies.
 void RunLegacyNamesScenario(Context& c);
 
 }  // namespace e2e
