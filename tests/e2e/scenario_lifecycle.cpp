@@ -11,7 +11,7 @@ bool Gone(const std::wstring& path) { return GetFileAttributesW(path.c_str()) ==
 }  // namespace
 
 void RunUntitledScenario(Context& c) {
-  c.report.Begin("2 empty title");
+  c.report.Begin("untitled package");
   const TreeSnapshot before = SnapshotTree(c.temp);
   OpenViewer v;
   if (!OpenTheViewer(c, c.fixtures + L"untitled\\viewer.exe", v)) return;
@@ -25,7 +25,7 @@ void RunUntitledScenario(Context& c) {
 }
 
 void RunTwoViewersScenario(Context& c) {
-  c.report.Begin("10 two viewers at once");
+  c.report.Begin("two viewers at once");
   const TreeSnapshot before = SnapshotTree(c.temp);
   EmptyTheClipboard();
   OpenViewer first, second;
@@ -56,7 +56,7 @@ void RunTwoViewersScenario(Context& c) {
 }
 
 void RunHeldOpenScenario(Context& c) {
-  c.report.Begin("11 a file held open at close");
+  c.report.Begin("a file held open at close");
   const TreeSnapshot before = SnapshotTree(c.temp);
   EmptyTheClipboard();
   OpenViewer v;

@@ -60,22 +60,22 @@ void AnswerTheOnlyBox(Context& c, RefusedPackage& run) {
 
 void RunLoadFailureScenarios(Context& c) {
   RefusedPackage runs[] = {
-      {"3 no package", L"missing", L"viewer.exe", L"viewer", L"viewer_data" + kCannotOpen, {}},
-      {"4a 100-byte package", L"tiny", L"viewer.exe", L"viewer", L"viewer_data" + kCorrupted, {}},
-      {"4b one flipped bit", L"flipped", L"viewer.exe", L"viewer", L"viewer_data" + kCorrupted, {}},
-      {"4c truncated payload", L"truncated", L"viewer.exe", L"viewer", L"viewer_data" + kCorrupted, {}},
-      {"5a sealed for another name", L"othername", L"other.exe", L"other", L"other_data" + kCorrupted, {}},
-      {"5b package renamed alone", L"renamedpackage", L"viewer.exe", L"viewer", L"viewer_data" + kCannotOpen,
+      {"no package", L"missing", L"viewer.exe", L"viewer", L"viewer_data" + kCannotOpen, {}},
+      {"a 100-byte package", L"tiny", L"viewer.exe", L"viewer", L"viewer_data" + kCorrupted, {}},
+      {"one flipped bit", L"flipped", L"viewer.exe", L"viewer", L"viewer_data" + kCorrupted, {}},
+      {"truncated payload", L"truncated", L"viewer.exe", L"viewer", L"viewer_data" + kCorrupted, {}},
+      {"sealed for another name", L"othername", L"other.exe", L"other", L"other_data" + kCorrupted, {}},
+      {"package renamed alone", L"renamedpackage", L"viewer.exe", L"viewer", L"viewer_data" + kCannotOpen,
        {}},
   };
-  c.report.Begin("3-5 refused packages");
+  c.report.Begin("refused packages");
   const TreeSnapshot before = SnapshotTree(c.temp);
   for (auto& run : runs) {
     const std::wstring exe = c.fixtures + run.folder + L"\\" + run.exe;
     c.report.Check(run.process.Start(exe), std::string("started ") + Utf8(exe));
   }
   for (auto& run : runs) AnswerTheOnlyBox(c, run);
-  c.report.Begin("3-5 refused packages");
+  c.report.Begin("refused packages");
   CheckTempUnchanged(c, before, "nothing left in the temporary directory");
 }
 

@@ -40,7 +40,7 @@ struct State {
 };
 
 void CheckListing(Context& c, OpenViewer& v, const TreeSnapshot& before, State& s) {
-  c.report.Begin("1 package with a title");
+  c.report.Begin("titled package");
   const std::wstring title = WindowText(v.window);
   c.report.Check(title == L"viewer - " + c.expected.title, "window title \"" + Utf8(title) + "\"");
   const int count = v.rows->Count();
@@ -101,7 +101,7 @@ std::wstring ContextMenuAt(Context& c, OpenViewer& v, POINT at) {
 }
 
 void CheckContextMenu(Context& c, OpenViewer& v) {
-  c.report.Begin("7 context menu");
+  c.report.Begin("context menu");
   const DWORD thread = GetWindowThreadProcessId(v.window, nullptr);
   const HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, c.hookProc, c.hookModule, thread);
   if (!c.report.Check(hook != nullptr, "menu hook set on the viewer's thread")) return;
@@ -119,7 +119,7 @@ void CheckContextMenu(Context& c, OpenViewer& v) {
 bool AllSelected(const OpenViewer& v) { return v.rows->SelectedCount() == v.rows->Count(); }
 
 void CheckSelectAndCopy(Context& c, OpenViewer& v, const State& s) {
-  c.report.Begin("6 select all and copy");
+  c.report.Begin("select all and copy");
   ClickAt(EmptySpot(v));
   c.report.Check(WaitUntil(StepBoundMs(), [&] { return v.rows->SelectedCount() == 0; }),
                  "a click on empty space clears the selection");
@@ -176,7 +176,7 @@ void Drag(Context& c, OpenViewer& v, bool right, bool cancel) {
 }
 
 void CheckDrags(Context& c, OpenViewer& v, const State& s) {
-  c.report.Begin("9 drags");
+  c.report.Begin("drags");
   for (const bool right : {false, true}) {
     const std::string which = right ? "right drag: " : "left drag: ";
     c.drop.ResetRecord();
@@ -198,7 +198,7 @@ void CheckDrags(Context& c, OpenViewer& v, const State& s) {
 }
 
 void CheckCopyOfDeletedFile(Context& c, OpenViewer& v, const State& s) {
-  c.report.Begin("6 copy of a deleted file");
+  c.report.Begin("copy of a deleted file");
   const int row = v.rows->Count() - 1;
   ClickAt(CentreOf(v.rows->RowRect(row)));
   WaitUntil(StepBoundMs(), [&] { return v.rows->SelectedCount() == 1 && v.rows->Selected(row); });
@@ -218,7 +218,7 @@ void CheckCopyOfDeletedFile(Context& c, OpenViewer& v, const State& s) {
 }
 
 void CheckCloseQuestion(Context& c, OpenViewer& v, const State& s, const TreeSnapshot& before) {
-  c.report.Begin("8 close with the viewer's files on the clipboard");
+  c.report.Begin("close with the viewer's files on the clipboard");
   const auto clipboardBefore = ClipboardFiles();
   c.report.Check(clipboardBefore.has_value(), "the clipboard names the viewer's files");
   for (const int answer : {IDNO, IDYES}) {
@@ -258,7 +258,7 @@ void CheckCloseQuestion(Context& c, OpenViewer& v, const State& s, const TreeSna
 }  // namespace
 
 void RunTitledPackageScenarios(Context& c) {
-  c.report.Begin("1 package with a title");
+  c.report.Begin("titled package");
   const TreeSnapshot before = SnapshotTree(c.temp);
   OpenViewer v;
   if (!OpenTheViewer(c, c.fixtures + L"titled\\viewer.exe", v)) return;

@@ -77,11 +77,11 @@ void CheckViewerSaid(Context& c, DWORD processId, const std::string& prefix, con
 // True under Wine, false on Windows itself.
 bool UnderWine();
 
-void RunLoadFailureScenarios(Context& c);   // 3, 4, 5
-void RunTitledPackageScenarios(Context& c);  // 1, 7, 6, 9, 8
-void RunUntitledScenario(Context& c);        // 2
-void RunTwoViewersScenario(Context& c);      // 10
-void RunHeldOpenScenario(Context& c);        // 11
+void RunLoadFailureScenarios(Context& c);   // missing, broken and misnamed packages
+void RunTitledPackageScenarios(Context& c);  // list, menu, copy, drags, close
+void RunUntitledScenario(Context& c);
+void RunTwoViewersScenario(Context& c);
+void RunHeldOpenScenario(Context& c);
 void RunShortTempScenario(Context& c);
 void RunSessionEndScenario(Context& c);
 void RunCloseWhileLoadingScenario(Context& c);
