@@ -1,7 +1,7 @@
 #pragma once
 #include <memory>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "crypto/crypto_factory.h"
 #include "platform/win32_api.h"
 
@@ -37,9 +37,5 @@ bool InitApp(HINSTANCE instance);
 // The executable's full path; returns the count the system reported, or 0
 // when the path was too long and got truncated.
 unsigned GetExePath(Text& path);
-
-// A message box owned by the main window and captioned with the base name,
-// every "%config%" replaced by the package file's name. Returns the answer.
-int ShowMessage(const Text& message, UINT type);
 
 }  // namespace vellum

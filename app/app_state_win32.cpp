@@ -3,9 +3,7 @@
 #include <cwchar>
 
 #include "app/cpu_features.h"
-#include "app/messages.h"
 #include "app/viewer_names.h"
-#include "ui/main_wnd.h"
 
 namespace vellum {
 
@@ -44,12 +42,6 @@ bool InitApp(HINSTANCE instance) {
     AppState.tempDir = FromWide(buffer.c_str());
   }
   return true;
-}
-
-int ShowMessage(const Text& message, UINT type) {
-  const HWND owner = AppState.mainWindow ? AppState.mainWindow->m_hWnd : nullptr;
-  const Text text = ExpandPlaceholder(message, AppState.packageName);
-  return MessageBoxW(owner, Wide(text), Wide(AppState.baseName), type);
 }
 
 }  // namespace vellum

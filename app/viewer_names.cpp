@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/path.h"
+#include "base/path.h"
 
 namespace vellum {
 

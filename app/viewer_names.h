@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace vellum {
 

@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <string>
 
-#include "package/zip_reader.h"
 #include "tools/utf.h"
 
 namespace vellum::bench {
@@ -136,12 +135,6 @@ bool PosixPlatform::NewGuidText(Text& text) {
   std::snprintf(guid, sizeof guid, "{%08X-0000-4000-8000-%012X}", static_cast<unsigned>(::getpid()),
                 ++guids_);
   return tool::Utf8ToText(guid, text);
-}
-
-std::unique_ptr<ArchiveStorage> PosixPlatform::OpenArchive(const Text& path) {
-  auto file = OpenForReading(path);
-  if (!file) return nullptr;
-  return OpenZipArchive(std::move(file), [](FileTime local) { return local; });
 }
 
 }  // namespace vellum::bench

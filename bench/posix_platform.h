@@ -15,7 +15,11 @@ class PosixPlatform final : public Platform {
   bool RemoveDirectory(const Text& path) override;
   std::unique_ptr<FileSearch> FindFiles(const Text& pattern) override;
   bool NewGuidText(Text& text) override;
-  std::unique_ptr<ArchiveStorage> OpenArchive(const Text& path) override;
+  // No shell here: the package reads archives itself, times as UTC, names
+  // without the UTF-8 flag as code page 437.
+  std::unique_ptr<ArchiveStorage> OpenShellArchive(const Text&) override { return nullptr; }
+  FileTime LocalTimeToUtc(FileTime local) override { return local; }
+  bool DecodeLegacyName(const uint8_t*, size_t, Text&) override { return false; }
 
  private:
   unsigned guids_ = 0;

@@ -1,5 +1,5 @@
 #pragma once
-#include "app/text.h"
+#include "base/text.h"
 #include "platform/archive_storage.h"
 #include "platform/platform.h"
 

@@ -2,12 +2,14 @@
 
 #include <new>
 
-#include "app/messages.h"
-#include "app/path.h"
-#include "app/work_folder.h"
+#include "base/path.h"
 #include "package/extraction.h"
+#include "package/open_archive.h"
 #include "package/payload_stream.h"
 #include "package/unseal_header.h"
+#include "package/work_folder.h"
+#include "platform/delete_tree.h"
+#include "resources/message_texts.h"
 
 namespace vellum {
 namespace {
@@ -99,7 +101,7 @@ bool LoadPackage(Platform& platform, const Text& packagePath, const Text& packag
   archive.file.reset();
 
   bool extracted = false;
-  if (auto storage = platform.OpenArchive(archive.path())) {
+  if (auto storage = OpenArchive(platform, archive.path())) {
     extracted = ExtractStorage(platform, *storage, workFolder);
   }
   archive.Remove();

@@ -1,5 +1,5 @@
 #pragma once
-#include "app/text.h"
+#include "base/text.h"
 #include "crypto/crypto_factory.h"
 #include "platform/platform.h"
 

@@ -2,7 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace vellum {
 

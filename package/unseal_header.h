@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "crypto/aes_drbg.h"
 #include "crypto/crypto_factory.h"
 #include "package/package_header.h"

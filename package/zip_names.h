@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "package/zip_format.h"
 
 namespace vellum::zip {

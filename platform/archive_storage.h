@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "platform/file.h"
 
 namespace vellum {

@@ -1,7 +1,9 @@
 #pragma once
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "platform/archive_storage.h"
 #include "platform/file.h"
 
@@ -42,9 +44,19 @@ class Platform {
   virtual std::unique_ptr<FileSearch> FindFiles(const Text& pattern) = 0;
   // A fresh GUID in its braced upper-case text form; false on failure.
   virtual bool NewGuidText(Text& text) = 0;
-  // Opens a ZIP file as a storage of its top-level elements; null when no
-  // reader can open it.
-  virtual std::unique_ptr<ArchiveStorage> OpenArchive(const Text& path) = 0;
+  // The shell's own view of a ZIP file as a storage of its top-level
+  // elements; null where the shell has none or refuses the file, and the
+  // package reads the file itself.
+  virtual std::unique_ptr<ArchiveStorage> OpenShellArchive(const Text& path) = 0;
+
+  // What the system knows that reading an archive needs; neither can fail.
+  // A local time of this system's zone as UTC, by the daylight-saving rule
+  // of the date it names (ZIP entries store local times).
+  virtual FileTime LocalTimeToUtc(FileTime local) = 0;
+  // A name from an archive without Unicode names, in the system's code page
+  // for them (OEM on Windows); false where it has none, and code page 437
+  // is taken.
+  virtual bool DecodeLegacyName(const uint8_t* bytes, size_t size, Text& name) = 0;
 };
 
 }  // namespace vellum

@@ -1,9 +1,6 @@
 #include "platform/platform_win32.h"
 
-#include "package/zip_names.h"
-#include "package/zip_reader.h"
 #include "platform/com_ptr.h"
-#include "platform/debug_channel.h"
 #include "platform/shell_storage.h"
 
 namespace vellum {
@@ -92,32 +89,6 @@ class HandleSearch final : public FileSearch {
   bool firstPending_ = true;
 };
 
-// ZIP entry times are local; the storage reports UTC like the shell's does.
-// A local time converts with the daylight-saving rule of its own date, not
-// with today's offset.
-FileTime LocalFileTimeToUtc(FileTime local) {
-  const FILETIME in = ToFiletime(local);
-  SYSTEMTIME localTime, utcTime;
-  FILETIME out;
-  if (!FileTimeToSystemTime(&in, &localTime) || !TzSpecificLocalTimeToSystemTime(nullptr, &localTime, &utcTime) ||
-      !SystemTimeToFileTime(&utcTime, &out)) {
-    return 0;  // unknown: leave the time alone
-  }
-  return (static_cast<uint64_t>(out.dwHighDateTime) << 32) | out.dwLowDateTime;
-}
-
-// Names stored without the UTF-8 flag are in the code page of the system
-// that made the archive; like the shell's own ZIP folder, take the OEM one
-// (932, Shift_JIS, on Japanese Windows).
-Text DecodeOemName(const uint8_t* bytes, size_t size) {
-  const auto* text = reinterpret_cast<const char*>(bytes);
-  const int length = size ? MultiByteToWideChar(CP_OEMCP, 0, text, static_cast<int>(size), nullptr, 0) : 0;
-  if (length <= 0) return zip::DecodeCp437(bytes, size);
-  Text name(static_cast<size_t>(length), u'\0');
-  MultiByteToWideChar(CP_OEMCP, 0, text, static_cast<int>(size), reinterpret_cast<wchar_t*>(name.data()), length);
-  return name;
-}
-
 }  // namespace
 
 std::unique_ptr<File> Win32Platform::OpenForReading(const Text& path) {
@@ -154,17 +125,33 @@ bool Win32Platform::NewGuidText(Text& text) {
   return true;
 }
 
-std::unique_ptr<ArchiveStorage> Win32Platform::OpenArchive(const Text& path) {
-  // Which reader opened the archive depends on the shell: said for a log window.
-  if (auto storage = OpenShellStorage(path)) {
-    SayOnDebugChannel(L"vellum: archive: the shell's ZIP folder\n");
-    return storage;
+std::unique_ptr<ArchiveStorage> Win32Platform::OpenShellArchive(const Text& path) {
+  return OpenShellStorage(path);
+}
+
+// A local time converts with the daylight-saving rule of its own date, not
+// with today's offset.
+FileTime Win32Platform::LocalTimeToUtc(FileTime local) {
+  const FILETIME in = ToFiletime(local);
+  SYSTEMTIME localTime, utcTime;
+  FILETIME out;
+  if (!FileTimeToSystemTime(&in, &localTime) || !TzSpecificLocalTimeToSystemTime(nullptr, &localTime, &utcTime) ||
+      !SystemTimeToFileTime(&utcTime, &out)) {
+    return 0;  // unknown: leave the time alone
   }
-  // No ZIP folder in this shell (or it refused the file): the built-in reader.
-  SayOnDebugChannel(L"vellum: archive: the built-in reader\n");
-  auto file = OpenForReading(path);
-  if (!file) return nullptr;
-  return OpenZipArchive(std::move(file), LocalFileTimeToUtc, DecodeOemName);
+  return (static_cast<uint64_t>(out.dwHighDateTime) << 32) | out.dwLowDateTime;
+}
+
+// Names stored without the UTF-8 flag are in the code page of the system
+// that made the archive; like the shell's own ZIP folder, take the OEM one
+// (932, Shift_JIS, on Japanese Windows).
+bool Win32Platform::DecodeLegacyName(const uint8_t* bytes, size_t size, Text& name) {
+  const auto* text = reinterpret_cast<const char*>(bytes);
+  const int length = size ? MultiByteToWideChar(CP_OEMCP, 0, text, static_cast<int>(size), nullptr, 0) : 0;
+  if (length <= 0) return false;
+  name.assign(static_cast<size_t>(length), u'\0');
+  MultiByteToWideChar(CP_OEMCP, 0, text, static_cast<int>(size), reinterpret_cast<wchar_t*>(name.data()), length);
+  return true;
 }
 
 }  // namespace vellum

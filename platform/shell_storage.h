@@ -1,7 +1,7 @@
 #pragma once
 #include <memory>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "platform/archive_storage.h"
 
 namespace vellum {

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "app/path.h"
-#include "platform/memory_platform.h"
+#include "platform/delete_tree.h"
+#include "tests/support/memory_platform.h"
 
 namespace vellum {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/memory_platform.h"
+#include "tests/support/memory_platform.h"
 #include "tests/support/allocation_failure.h"
 #include "tests/support/zip_builder.h"
 
@@ -24,7 +24,7 @@ class ExtractionTest : public ::testing::Test {
   // Writes the archive to the double and extracts it through the double.
   bool Extract(const ZipBuilder& zip) {
     platform.AddFile(u"C:\\Temp\\{G}.zip", zip.Build());
-    auto storage = platform.OpenArchive(u"C:\\Temp\\{G}.zip");
+    auto storage = platform.OpenShellArchive(u"C:\\Temp\\{G}.zip");
     if (!storage) {
       ADD_FAILURE() << "archive not opened";
       return false;
@@ -166,7 +166,7 @@ TEST_F(ExtractionTest, FileWhoseTimesFailStays) {
   ZipBuilder zip;
   zip.Add("a.txt", "whole");
   platform.AddFile(u"C:\\Temp\\{G}.zip", zip.Build());
-  auto storage = platform.OpenArchive(u"C:\\Temp\\{G}.zip");
+  auto storage = platform.OpenShellArchive(u"C:\\Temp\\{G}.zip");
   ASSERT_TRUE(storage && platform.CreateDirectory(kFolder));
   auto stream = storage->OpenStream(u"a.txt");
   ASSERT_TRUE(stream);
@@ -237,7 +237,7 @@ TEST_F(ExtractionTest, DeclaredSizesDoNotSizeAnyAllocation) {
 
   platform.AddFile(u"C:\\Temp\\counted.zip", bytes);
   testing::ResetLargestAllocation();
-  EXPECT_EQ(platform.OpenArchive(u"C:\\Temp\\counted.zip"), nullptr);  // the count is impossible
+  EXPECT_EQ(platform.OpenShellArchive(u"C:\\Temp\\counted.zip"), nullptr);  // the count is impossible
   EXPECT_LT(testing::LargestAllocation(), 1u << 20);
 }
 

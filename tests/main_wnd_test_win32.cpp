@@ -9,7 +9,7 @@
 #include <string>
 
 #include "app/app_state.h"
-#include "app/messages.h"
+#include "resources/message_texts.h"
 #include "resources/resource.h"
 #include "tests/support/allocation_failure.h"
 #include "ui/main_wnd.h"

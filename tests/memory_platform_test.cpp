@@ -1,4 +1,4 @@
-#include "platform/memory_platform.h"
+#include "tests/support/memory_platform.h"
 
 #include <gtest/gtest.h>
 
@@ -92,7 +92,7 @@ TEST(MemoryPlatform, SharingFollowsTheModesOfTheSeam) {
     EXPECT_FALSE(platform.CreateAlways(path));
     EXPECT_FALSE(platform.OpenForReading(path));
     EXPECT_FALSE(platform.DeleteFile(path));
-    EXPECT_FALSE(platform.OpenArchive(path));
+    EXPECT_FALSE(platform.OpenShellArchive(path));
     uint32_t n = 0;
     EXPECT_TRUE(created->Write("xyz", 3, n));
     EXPECT_EQ(platform.OpenObjects(), 1);
@@ -210,7 +210,7 @@ std::vector<Step> RunEveryKindOfCall(MemoryPlatform& platform) {
   note(platform.NewGuidText(text));
   note(platform.DeleteFile(kTemp + u"\\f.bin"));
   note(platform.RemoveDirectory(kTemp + u"\\d"));
-  if (auto storage = platform.OpenArchive(kTemp + u"\\archive.zip"); note(storage != nullptr)) {
+  if (auto storage = platform.OpenShellArchive(kTemp + u"\\archive.zip"); note(storage != nullptr)) {
     if (auto elements = storage->EnumElements(); note(elements != nullptr)) {
       ElementStat stat;
       note(elements->Next(stat) == ElementEnumerator::Result::kElement);
@@ -271,7 +271,7 @@ TEST(MemoryPlatform, ArchiveStaysOpenUntilAllItsObjectsAreGone) {
   const Text path = kTemp + u"\\a.zip";
   platform.AddFile(path, testing::ReadTestData("viewer_data.zip"));
   platform.failEnumerationAfter = 1;
-  auto storage = platform.OpenArchive(path);
+  auto storage = platform.OpenShellArchive(path);
   ASSERT_TRUE(storage);
   auto elements = storage->EnumElements();
   ASSERT_TRUE(elements);
@@ -285,7 +285,7 @@ TEST(MemoryPlatform, ArchiveStaysOpenUntilAllItsObjectsAreGone) {
   EXPECT_TRUE(platform.DeleteFile(path));
 
   platform.AddFile(path, Bytes("not a zip"));
-  EXPECT_FALSE(platform.OpenArchive(path));
+  EXPECT_FALSE(platform.OpenShellArchive(path));
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "app/path.h"
+#include "base/path.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/cpu_features.h"
-#include "platform/memory_file.h"
+#include "tests/support/memory_file.h"
 
 namespace vellum {
 namespace {

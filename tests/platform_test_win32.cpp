@@ -8,8 +8,10 @@
 #include <vector>
 
 #include "app/cpu_features.h"
-#include "app/path.h"
+#include "base/path.h"
+#include "platform/delete_tree.h"
 #include "package/loader.h"
+#include "package/open_archive.h"
 #include "platform/platform_win32.h"
 #include "platform/win32_api.h"
 #include "tests/support/test_data.h"
@@ -184,7 +186,7 @@ TEST_F(Win32PlatformTest, GuidTextIsBracedUpperCaseHex) {
 
 TEST_F(Win32PlatformTest, OpensAZipFileAsAStorageOfItsTopLevel) {
   PutFile(u"viewer_data.zip", testing::ReadTestData("viewer_data.zip"));
-  auto storage = platform_.OpenArchive(In(u"viewer_data.zip"));
+  auto storage = OpenArchive(platform_, In(u"viewer_data.zip"));
   ASSERT_TRUE(storage);
 
   std::map<Text, ElementStat> elements;
@@ -229,8 +231,8 @@ TEST_F(Win32PlatformTest, OpensAZipFileAsAStorageOfItsTopLevel) {
 
 TEST_F(Win32PlatformTest, RefusesWhatIsNoZipFile) {
   PutFile(u"plain.zip", {'n', 'o', 't', ' ', 'a', ' ', 'z', 'i', 'p'});
-  EXPECT_FALSE(platform_.OpenArchive(In(u"plain.zip")));
-  EXPECT_FALSE(platform_.OpenArchive(In(u"missing.zip")));
+  EXPECT_FALSE(OpenArchive(platform_, In(u"plain.zip")));
+  EXPECT_FALSE(OpenArchive(platform_, In(u"missing.zip")));
   EXPECT_TRUE(platform_.DeleteFile(In(u"plain.zip")));
 }
 
@@ -257,7 +259,7 @@ TEST_F(Win32PlatformTest, LoadsARealPackageIntoARealTemporaryFolder) {
 
   // The times are those the archive reader reports for the entry.
   PutFile(u"copy.zip", testing::ReadTestData("viewer_data.zip"));
-  auto storage = platform_.OpenArchive(In(u"copy.zip"));
+  auto storage = OpenArchive(platform_, In(u"copy.zip"));
   ASSERT_TRUE(storage);
   auto elements = storage->EnumElements();
   ElementStat stat;

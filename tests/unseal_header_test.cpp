@@ -9,7 +9,7 @@
 #include "app/cpu_features.h"
 #include "crypto/gf_mul_table.h"
 #include "package/payload_stream.h"
-#include "platform/memory_file.h"
+#include "tests/support/memory_file.h"
 #include "tests/support/test_data.h"
 
 namespace vellum {

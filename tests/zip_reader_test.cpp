@@ -9,7 +9,7 @@
 
 #include "package/zip_format.h"
 #include "package/zip_times.h"
-#include "platform/memory_file.h"
+#include "tests/support/memory_file.h"
 #include "tests/support/archive_reading.h"
 #include "tests/support/test_data.h"
 #include "tests/support/zip_builder.h"

@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "crypto/crypto_factory.h"
 #include "platform/file.h"
 #include "tools/rsa_key.h"

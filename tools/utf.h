@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace vellum::tool {
 

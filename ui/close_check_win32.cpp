@@ -1,5 +1,6 @@
 #include "app/app_state.h"
-#include "app/messages.h"
+#include "ui/show_message.h"
+#include "resources/message_texts.h"
 #include "app/viewer_names.h"
 #include "package/compare_names.h"
 #include "ui/clipboard_win32.h"

@@ -2,7 +2,8 @@
 #include <vector>
 
 #include "app/app_state.h"
-#include "app/messages.h"
+#include "ui/show_message.h"
+#include "resources/message_texts.h"
 #include "platform/debug_channel.h"
 #include "ui/clipboard_win32.h"
 #include "ui/main_wnd.h"
@@ -73,13 +74,13 @@ ComPtr<IDataObject> CMainWnd::CreateSelectionDataObject() {
     // Some shells lack SHCreateDataObject; the folder's own data object over
     // the same items names the same files.
     created = nullptr;
-    SayOnDebugChannel(L"vellum: data object: the folder's own\n");
+    SayOnDebugChannel(u"vellum: data object: the folder's own\n");
     if (FAILED(folder->GetUIObjectOf(nullptr, items.size(), items.data(), IID_IDataObject, nullptr,
                                      reinterpret_cast<void**>(&created)))) {
       created = nullptr;
     }
   } else {
-    SayOnDebugChannel(L"vellum: data object: SHCreateDataObject\n");
+    SayOnDebugChannel(u"vellum: data object: SHCreateDataObject\n");
   }
   *dataObject.Receive() = created;
   return dataObject;

@@ -2,7 +2,7 @@
 #include <cwchar>
 
 #include "app/app_state.h"
-#include "app/path.h"
+#include "base/path.h"
 #include "ui/main_wnd.h"
 
 namespace vellum {

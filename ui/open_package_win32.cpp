@@ -2,6 +2,7 @@
 #include <thread>
 
 #include "app/app_state.h"
+#include "ui/show_message.h"
 #include "app/viewer_names.h"
 #include "package/loader.h"
 #include "platform/platform_win32.h"

@@ -1,5 +1,5 @@
 #include "app/app_state.h"
-#include "app/path.h"
+#include "platform/delete_tree.h"
 #include "platform/platform_win32.h"
 #include "ui/main_wnd.h"
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "package/extraction.h"
-#include "platform/memory_platform.h"
+#include "tests/support/memory_platform.h"
 
 namespace {
 
@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   vellum::MemoryPlatform platform;
   platform.AddFolder(u"C:\\Other");
   platform.AddFile(kArchive, std::vector<uint8_t>(data, data + size));
-  if (auto storage = platform.OpenArchive(kArchive)) {
+  if (auto storage = platform.OpenShellArchive(kArchive)) {
     vellum::ExtractStorage(platform, *storage, kWorkFolder);
   }
   if (platform.OpenObjects() != 0) Fail("an object of the platform was left open");

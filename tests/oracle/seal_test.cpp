@@ -9,7 +9,7 @@
 #include "crypto/gf_mul_table.h"
 #include "package/payload_stream.h"
 #include "package/unseal_header.h"
-#include "platform/memory_file.h"
+#include "tests/support/memory_file.h"
 #include "tests/oracle/support/sealing.h"
 #include "tools/sealer.h"
 

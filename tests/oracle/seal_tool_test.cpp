@@ -11,7 +11,7 @@
 #include <unistd.h>
 
 #include "app/cpu_features.h"
-#include "platform/memory_file.h"
+#include "tests/support/memory_file.h"
 #include "tools/sealer.h"
 
 namespace {

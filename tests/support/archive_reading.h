@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "package/zip_reader.h"
-#include "platform/memory_file.h"
+#include "tests/support/memory_file.h"
 
 // Reading an archive storage back the way extraction does.
 namespace vellum::testing {

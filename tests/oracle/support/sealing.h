@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "crypto/crypto_factory.h"
 #include "tools/rsa_key.h"
 

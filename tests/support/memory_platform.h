@@ -87,7 +87,7 @@ class MemoryPlatform final : public Platform {
   bool failCreateDirectory = false;
   bool failNewGuid = false;
   std::deque<Text> guidTexts;  // handed out first, one a call; then made-up distinct ones
-  bool refuseArchive = false;  // OpenArchive returns null, like a shell that cannot bind
+  bool refuseArchive = false;  // OpenShellArchive returns null, like a shell that cannot bind
   bool failEnumElements = false;
   std::optional<uint64_t> failEnumerationAfter;  // Next fails once this many were returned
   void FailOpenStream(const Text& name);
@@ -101,7 +101,13 @@ class MemoryPlatform final : public Platform {
   bool RemoveDirectory(const Text& path) override;
   std::unique_ptr<FileSearch> FindFiles(const Text& pattern) override;
   bool NewGuidText(Text& text) override;
-  std::unique_ptr<ArchiveStorage> OpenArchive(const Text& path) override;
+  // A shell with a ZIP folder: the built-in reader over a file of the seam,
+  // behind storage objects whose calls count and can fail like the others.
+  std::unique_ptr<ArchiveStorage> OpenShellArchive(const Text& path) override;
+  // Times stay as stored (the zone is UTC); names without the UTF-8 flag are
+  // read as code page 437.
+  FileTime LocalTimeToUtc(FileTime local) override { return local; }
+  bool DecodeLegacyName(const uint8_t*, size_t, Text&) override { return false; }
 
  private:
   class Tracked;

@@ -1,8 +1,8 @@
 // The files, folders and searches of the in-memory platform.
 #include <cstring>
 
-#include "platform/memory_platform.h"
-#include "platform/memory_platform_parts.h"
+#include "tests/support/memory_platform.h"
+#include "tests/support/memory_platform_parts.h"
 
 namespace vellum {
 namespace {

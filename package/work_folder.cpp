@@ -1,4 +1,4 @@
-#include "app/work_folder.h"
+#include "package/work_folder.h"
 
 namespace vellum {
 

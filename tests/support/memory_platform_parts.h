@@ -3,7 +3,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/memory_platform.h"
+#include "tests/support/memory_platform.h"
 
 namespace vellum {
 namespace memory_paths {

@@ -1,6 +1,5 @@
 #pragma once
-#include "app/text.h"
-#include "platform/platform.h"
+#include "base/text.h"
 
 namespace vellum {
 
@@ -16,10 +15,5 @@ SplitResult SplitPath(const Text& path);
 // folder + name with one backslash between them unless folder already ends
 // in a separator (an empty folder gives a leading backslash).
 Text JoinPath(const Text& folder, const Text& name);
-
-// Removes the folder at path with everything in it. True only when every
-// entry and the folder itself went. Junctions and symbolic links to folders
-// are removed as links; what they point to is left alone.
-bool DeleteTree(Platform& platform, const Text& path);
 
 }  // namespace vellum

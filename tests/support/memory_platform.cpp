@@ -1,8 +1,8 @@
-#include "platform/memory_platform.h"
+#include "tests/support/memory_platform.h"
 
 #include <algorithm>
 
-#include "platform/memory_platform_parts.h"
+#include "tests/support/memory_platform_parts.h"
 
 namespace vellum {
 

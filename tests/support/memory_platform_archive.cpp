@@ -1,8 +1,8 @@
 // Archives on the in-memory platform: the built-in reader over a file's
 // bytes, wrapped so that its calls count and can fail.
 #include "package/zip_reader.h"
-#include "platform/memory_platform.h"
-#include "platform/memory_platform_parts.h"
+#include "tests/support/memory_platform.h"
+#include "tests/support/memory_platform_parts.h"
 
 namespace vellum {
 
@@ -84,8 +84,8 @@ class MemoryPlatform::Storage final : public ArchiveStorage, Tracked {
   std::shared_ptr<Archive> archive_;
 };
 
-std::unique_ptr<ArchiveStorage> MemoryPlatform::OpenArchive(const Text& path) {
-  if (Enter("OpenArchive", path) != Outcome::kNormal || refuseArchive) return nullptr;
+std::unique_ptr<ArchiveStorage> MemoryPlatform::OpenShellArchive(const Text& path) {
+  if (Enter("OpenShellArchive", path) != Outcome::kNormal || refuseArchive) return nullptr;
   Node* node = FindFile(path);
   if (!node || node->body->exclusive) return nullptr;
   // The reader reads through an open file of the seam, as it reads a real
