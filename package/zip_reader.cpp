@@ -30,42 +30,44 @@ int64_t FindEndRecord(const std::vector<uint8_t>& tail) {
   return -1;
 }
 
-// The ZIP64 end record that the locator before the end record points to.
-// False when there is none; the end record's own fields then stand.
-bool ReadEnd64Record(File& file, uint64_t endOffset, Directory& directory, uint64_t& recordOffset) {
+// The ZIP64 end record that the locator before the end record points to;
+// kNone when it was read. Otherwise the end record's own fields stand, and
+// the result is what to blame should they not hold: the unusable locator,
+// or the directory's range when there is no locator at all.
+ZipRefusal ReadEnd64Record(File& file, uint64_t endOffset, Directory& directory,
+                           uint64_t& recordOffset) {
   uint8_t locator[kEnd64LocatorSize], record[kEnd64Size];
-  if (endOffset < kEnd64LocatorSize + kEnd64Size) return false;
+  if (endOffset < kEnd64LocatorSize + kEnd64Size) return ZipRefusal::kDirectoryOutOfRange;
   const uint64_t locatorOffset = endOffset - kEnd64LocatorSize;
-  if (!ReadExactly(file, locatorOffset, locator, kEnd64LocatorSize) ||
-      Le32(locator) != kEnd64LocatorSignature) {
-    return false;
-  }
+  if (!ReadExactly(file, locatorOffset, locator, kEnd64LocatorSize)) return ZipRefusal::kReadFailed;
+  if (Le32(locator) != kEnd64LocatorSignature) return ZipRefusal::kDirectoryOutOfRange;
   const uint64_t offset = Le64(locator + 8);
-  if (offset > locatorOffset - kEnd64Size || !ReadExactly(file, offset, record, kEnd64Size) ||
-      Le32(record) != kEnd64Signature) {
-    return false;
-  }
+  if (offset > locatorOffset - kEnd64Size) return ZipRefusal::kZip64RecordOffset;
+  if (!ReadExactly(file, offset, record, kEnd64Size)) return ZipRefusal::kReadFailed;
+  if (Le32(record) != kEnd64Signature) return ZipRefusal::kZip64RecordSignature;
   directory = {Le64(record + 48), Le64(record + 40), Le64(record + 32)};
   recordOffset = offset;
-  return true;
+  return ZipRefusal::kNone;
 }
 
 // Finds the end record in the file's last 64 KiB + 22 bytes, searching from
 // the back, and the central directory it describes, which must lie before it.
-bool FindDirectory(File& file, uint64_t fileSize, Directory& directory) {
-  if (fileSize < kEndSize) return false;
+ZipRefusal FindDirectory(File& file, uint64_t fileSize, Directory& directory) {
+  if (fileSize < kEndSize) return ZipRefusal::kTooShort;
   std::vector<uint8_t> tail(std::min<uint64_t>(fileSize, kEndSize + kMaxCommentSize));
   const uint64_t tailOffset = fileSize - tail.size();
-  if (!ReadExactly(file, tailOffset, tail.data(), static_cast<uint32_t>(tail.size()))) return false;
+  if (!ReadExactly(file, tailOffset, tail.data(), static_cast<uint32_t>(tail.size()))) {
+    return ZipRefusal::kReadFailed;
+  }
   const int64_t at = FindEndRecord(tail);
-  if (at < 0) return false;
+  if (at < 0) return ZipRefusal::kNoEndRecord;
   const uint8_t* end = &tail[at];
   const uint64_t endOffset = tailOffset + at;
   uint64_t limit = endOffset;
-  if (!ReadEnd64Record(file, endOffset, directory, limit)) {
-    directory = {Le32(end + 16), Le32(end + 12), Le16(end + 10)};
-  }
-  return directory.offset <= limit && directory.size <= limit - directory.offset;
+  const ZipRefusal zip64 = ReadEnd64Record(file, endOffset, directory, limit);
+  if (zip64 != ZipRefusal::kNone) directory = {Le32(end + 16), Le32(end + 12), Le16(end + 10)};
+  if (directory.offset <= limit && directory.size <= limit - directory.offset) return ZipRefusal::kNone;
+  return zip64 == ZipRefusal::kNone ? ZipRefusal::kDirectoryOutOfRange : zip64;
 }
 
 // Sequential reads of the central directory through one fixed buffer.
@@ -77,7 +79,7 @@ class DirectoryReader {
         end_(directory.offset + directory.size),
         buffer_(kBufferSize) {}
 
-  // False when the directory or the file ends first; out null skips.
+  // False when the directory ends first or the file fails; out null skips.
   bool Read(uint8_t* out, uint32_t size) {
     while (size != 0) {
       if (position_ == filled_ && !Refill()) return false;
@@ -88,13 +90,17 @@ class DirectoryReader {
     }
     return true;
   }
+  // Whether a read stopped because the file failed, not the directory.
+  bool failed() const { return failed_; }
 
  private:
   static constexpr uint32_t kBufferSize = 65536;
 
   bool Refill() {
     const auto count = static_cast<uint32_t>(std::min<uint64_t>(kBufferSize, end_ - next_));
-    if (count == 0 || !ReadExactly(file_, next_, buffer_.data(), count)) return false;
+    if (count == 0) return false;
+    failed_ = !ReadExactly(file_, next_, buffer_.data(), count);
+    if (failed_) return false;
     next_ += count;
     position_ = 0;
     filled_ = count;
@@ -105,6 +111,7 @@ class DirectoryReader {
   uint64_t next_, end_;
   std::vector<uint8_t> buffer_;
   uint32_t position_ = 0, filled_ = 0;
+  bool failed_ = false;
 };
 
 // Replaces saturated sizes and offset by the ZIP64 field's values, which
@@ -165,28 +172,30 @@ struct Catalog {
   }
 };
 
-// Reads every central record; false when one is malformed or the directory
-// holds fewer records than the end record counts.
-bool ReadCatalog(File& file, const Directory& directory, const LocalToUtc& localToUtc,
-                 const LegacyNameDecoder& legacyNames, Catalog& catalog) {
+// Reads every central record; refuses a malformed one, and a directory
+// holding fewer records than the end record counts.
+ZipRefusal ReadCatalog(File& file, const Directory& directory, const LocalToUtc& localToUtc,
+                       const LegacyNameDecoder& legacyNames, Catalog& catalog) {
   DirectoryReader reader(file, directory);
+  auto stopped = [&reader](ZipRefusal directoryEnded) {
+    return reader.failed() ? ZipRefusal::kReadFailed : directoryEnded;
+  };
   uint8_t fixed[kCentralHeaderSize];
   std::vector<uint8_t> name(0xFFFF), extra(0xFFFF);
   for (uint64_t i = 0; i < directory.entries; ++i) {
-    if (!reader.Read(fixed, kCentralHeaderSize) || Le32(fixed) != kCentralHeaderSignature) {
-      return false;
-    }
+    if (!reader.Read(fixed, kCentralHeaderSize)) return stopped(ZipRefusal::kMissingRecords);
+    if (Le32(fixed) != kCentralHeaderSignature) return ZipRefusal::kRecordSignature;
     CentralHeader header = ParseCentralHeader(fixed);
     if (!reader.Read(name.data(), header.nameLength) ||
         !reader.Read(extra.data(), header.extraLength) ||
         !reader.Read(nullptr, header.commentLength)) {
-      return false;
+      return stopped(ZipRefusal::kRecordOverrun);
     }
     const bool sizesKnown = ApplyZip64Field(header, extra.data());
     catalog.Add(DecodeEntryName(header, name.data(), extra.data(), legacyNames), header, extra.data(),
                 sizesKnown, localToUtc);
   }
-  return true;
+  return ZipRefusal::kNone;
 }
 
 class ZipEnumerator final : public ElementEnumerator {
@@ -230,14 +239,40 @@ class ZipStorage final : public ArchiveStorage {
 
 }  // namespace
 
+const char* ZipRefusalText(ZipRefusal why) {
+  switch (why) {
+    case ZipRefusal::kNone: return "no fault";
+    case ZipRefusal::kNoFile: return "there is no file to read";
+    case ZipRefusal::kReadFailed: return "reading the file failed";
+    case ZipRefusal::kTooShort: return "the file is too short for an end record";
+    case ZipRefusal::kNoEndRecord: return "no end record in the file's last 64 KiB";
+    case ZipRefusal::kZip64RecordOffset: return "the ZIP64 locator points where no ZIP64 end record fits";
+    case ZipRefusal::kZip64RecordSignature: return "the ZIP64 locator points to no ZIP64 end record";
+    case ZipRefusal::kDirectoryOutOfRange: return "the central directory lies outside the archive";
+    case ZipRefusal::kMissingRecords:
+      return "the central directory holds fewer records than the end record counts";
+    case ZipRefusal::kRecordSignature: return "a central directory record has a wrong signature";
+    case ZipRefusal::kRecordOverrun: return "a central directory record runs past the directory";
+  }
+  return "unknown reason";
+}
+
 std::unique_ptr<ArchiveStorage> OpenZipArchive(std::unique_ptr<File> file, LocalToUtc localToUtc,
-                                               LegacyNameDecoder legacyNames) {
-  if (!file) return nullptr;
+                                               LegacyNameDecoder legacyNames, ZipRefusal* why) {
+  auto refuse = [why](ZipRefusal reason) {
+    if (why) *why = reason;
+    return std::unique_ptr<ArchiveStorage>();
+  };
+  if (why) *why = ZipRefusal::kNone;
+  if (!file) return refuse(ZipRefusal::kNoFile);
   uint64_t fileSize = 0;
+  if (!file->GetSize(fileSize)) return refuse(ZipRefusal::kReadFailed);
   Directory directory;
-  if (!file->GetSize(fileSize) || !FindDirectory(*file, fileSize, directory)) return nullptr;
+  ZipRefusal refusal = FindDirectory(*file, fileSize, directory);
+  if (refusal != ZipRefusal::kNone) return refuse(refusal);
   auto catalog = std::make_shared<Catalog>();
-  if (!ReadCatalog(*file, directory, localToUtc, legacyNames, *catalog)) return nullptr;
+  refusal = ReadCatalog(*file, directory, localToUtc, legacyNames, *catalog);
+  if (refusal != ZipRefusal::kNone) return refuse(refusal);
   return std::make_unique<ZipStorage>(std::move(file), std::move(catalog));
 }
 

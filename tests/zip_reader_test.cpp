@@ -43,6 +43,18 @@ std::string AsString(const std::optional<Bytes>& bytes) {
   return bytes ? std::string(bytes->begin(), bytes->end()) : "<failed>";
 }
 
+// Why the reader refuses the file, checking that it refuses exactly when it
+// names a reason.
+ZipRefusal Refusal(std::unique_ptr<File> file) {
+  ZipRefusal why = ZipRefusal::kNoFile;  // to be overwritten, kNone included
+  const bool opened = OpenZipArchive(std::move(file), testing::TokyoToUtc, nullptr, &why) != nullptr;
+  EXPECT_EQ(opened, why == ZipRefusal::kNone) << ZipRefusalText(why);
+  return why;
+}
+ZipRefusal Refusal(const Bytes& bytes) {
+  return Refusal(std::make_unique<MemoryFile>(std::make_shared<Bytes>(bytes)));
+}
+
 // The FILETIME of 2024-05-06 07:08:10 UTC.
 constexpr FileTime kMay6 = (1714979290ull + 11644473600ull) * kTicksPerSecond;
 constexpr uint16_t kMay6Date = (2024 - 1980) << 9 | 5 << 5 | 6;
@@ -291,6 +303,8 @@ class GapFile final : public File {
       : head_(std::move(head)), gap_(gap), tail_(std::move(tail)) {}
 
   bool Read(void* buffer, uint32_t size, uint32_t& bytesRead) override {
+    bytesRead = 0;
+    if (position_ == failReadsAt) return false;
     auto* out = static_cast<uint8_t*>(buffer);
     const uint64_t gapStart = head_.size(), tailStart = gapStart + gap_;
     uint64_t count = 0;
@@ -321,6 +335,8 @@ class GapFile final : public File {
     return true;
   }
   bool SetTimes(const FileTimes&) override { return false; }
+
+  uint64_t failReadsAt = UINT64_MAX;  // a read starting there fails
 
  private:
   Bytes head_;
@@ -356,10 +372,19 @@ TEST(ZipReaderTest, SaturatedFieldsWithoutZip64RecordsAreRefused) {
   ASSERT_TRUE(storage);
   EXPECT_EQ(Outline(*storage), (Outlined{{u"ok.txt", kElementStream}}));
 
+  // Without usable ZIP64 records the end record's saturated fields stand.
   zip.zip64End = true;
-  Bytes bytes = zip.Build();
-  bytes[bytes.size() - 22 - 20] ^= 1;  // the locator's signature
-  EXPECT_FALSE(OpenZip(bytes));
+  const Bytes good = zip.Build();
+  const size_t locator = good.size() - 22 - 20, record = locator - 56;
+  Bytes bytes = good;
+  bytes[locator] ^= 1;  // the locator's signature
+  EXPECT_EQ(Refusal(bytes), ZipRefusal::kDirectoryOutOfRange);
+  bytes = good;
+  bytes[locator + 15] = 0x80;  // the record's offset, far past the end
+  EXPECT_EQ(Refusal(bytes), ZipRefusal::kZip64RecordOffset);
+  bytes = good;
+  bytes[record] ^= 1;
+  EXPECT_EQ(Refusal(bytes), ZipRefusal::kZip64RecordSignature);
 }
 
 // A stored entry of more than 4 GiB: its local header, 4 GiB + 3 zero bytes,
@@ -413,7 +438,7 @@ TEST(ZipReaderTest, EndRecordIsFoundBehindComments) {
   bytes.insert(bytes.end(), 100, 'x');  // a little trailing junk is tolerated
   EXPECT_TRUE(OpenZip(bytes));
   bytes.insert(bytes.end(), 70000, 'x');  // an end record this far back is not looked for
-  EXPECT_FALSE(OpenZip(bytes));
+  EXPECT_EQ(Refusal(bytes), ZipRefusal::kNoEndRecord);
 
   zip.entries.clear();
   storage = OpenZip(zip.Build());
@@ -422,13 +447,13 @@ TEST(ZipReaderTest, EndRecordIsFoundBehindComments) {
 }
 
 TEST(ZipReaderTest, MalformedDirectoriesAreRefused) {
-  EXPECT_FALSE(OpenZip({}));
-  EXPECT_FALSE(OpenZip(Bytes(21, 0)));
-  EXPECT_FALSE(OpenZip(Pattern(5000)));
-  EXPECT_FALSE(OpenZipArchive(nullptr, testing::TokyoToUtc));
+  EXPECT_EQ(Refusal(Bytes{}), ZipRefusal::kTooShort);
+  EXPECT_EQ(Refusal(Bytes(21, 0)), ZipRefusal::kTooShort);
+  EXPECT_EQ(Refusal(Pattern(5000)), ZipRefusal::kNoEndRecord);
+  EXPECT_EQ(Refusal(nullptr), ZipRefusal::kNoFile);
   auto failing = std::make_unique<MemoryFile>(std::make_shared<Bytes>(Bytes(100, 0)));
   failing->failReads = true;
-  EXPECT_FALSE(OpenZipArchive(std::move(failing), testing::TokyoToUtc));
+  EXPECT_EQ(Refusal(std::move(failing)), ZipRefusal::kReadFailed);
 
   ZipBuilder zip;
   zip.Add("a.txt", "a");
@@ -440,14 +465,24 @@ TEST(ZipReaderTest, MalformedDirectoriesAreRefused) {
     std::copy(values.begin(), values.end(), bytes.begin() + at);
     return bytes;
   };
-  EXPECT_TRUE(OpenZip(good));
-  EXPECT_FALSE(OpenZip(patched(end + 10, {3, 0})));        // more records than there are
-  EXPECT_FALSE(OpenZip(patched(end + 10, {0xFF, 0xFF})));  // saturated count
-  EXPECT_FALSE(OpenZip(patched(end + 16, {0xF0, 0xFF, 0xFF, 0xFF})));  // directory past the end
-  EXPECT_FALSE(OpenZip(patched(end + 12, {0xFF, 0xFF, 0xFF, 0xFF})));  // size past the end
+  EXPECT_EQ(Refusal(good), ZipRefusal::kNone);
+  EXPECT_EQ(Refusal(patched(end + 10, {3, 0})), ZipRefusal::kMissingRecords);  // more than there are
+  EXPECT_EQ(Refusal(patched(end + 10, {0xFF, 0xFF})), ZipRefusal::kMissingRecords);  // saturated count
+  EXPECT_EQ(Refusal(patched(end + 16, {0xF0, 0xFF, 0xFF, 0xFF})), ZipRefusal::kDirectoryOutOfRange);
+  EXPECT_EQ(Refusal(patched(end + 12, {0xFF, 0xFF, 0xFF, 0xFF})), ZipRefusal::kDirectoryOutOfRange);
   const size_t directory = zip::Le32(&good[end + 16]);
-  EXPECT_FALSE(OpenZip(patched(directory, {'X'})));              // record signature
-  EXPECT_FALSE(OpenZip(patched(directory + 28, {0xFF, 0xFF})));  // name runs past the directory
+  EXPECT_EQ(Refusal(patched(directory, {'X'})), ZipRefusal::kRecordSignature);
+  EXPECT_EQ(Refusal(patched(directory + 28, {0xFF, 0xFF})), ZipRefusal::kRecordOverrun);  // a name past the end
+  // The file failing where the directory or the ZIP64 locator lies is no
+  // fault of the archive.
+  for (const bool zip64 : {false, true}) {
+    ZipBuilder copy = zip;
+    copy.zip64End = zip64;
+    const Bytes bytes = copy.Build();
+    auto file = std::make_unique<GapFile>(Bytes{}, 0, bytes);
+    file->failReadsAt = zip64 ? bytes.size() - 22 - 20 : directory;
+    EXPECT_EQ(Refusal(std::move(file)), ZipRefusal::kReadFailed) << zip64;
+  }
   // An extra field claiming more bytes than there are is ignored.
   zip.entries[0].centralExtra = {0x55, 0x54, 0xFF, 0x00, 1};
   auto storage = OpenZip(zip.Build());

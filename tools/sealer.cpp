@@ -61,11 +61,10 @@ Text DecodeCp932(const uint8_t* bytes, size_t size) {
 }
 
 // The top-level entries as the viewer's built-in reader offers them.
-bool ListArchive(const std::string& path, int legacyCodePage, std::string& listing) {
-  auto file = PosixFile::OpenForReading(path);
-  if (!file) return false;
-  auto storage = OpenZipArchive(std::move(file), [](FileTime t) { return t; },
-                                legacyCodePage == 932 ? LegacyNameDecoder(DecodeCp932) : nullptr);
+// False with why set when the reader refuses the archive.
+bool ListArchive(const std::string& path, int legacyCodePage, std::string& listing, ZipRefusal& why) {
+  auto storage = OpenZipArchive(PosixFile::OpenForReading(path), [](FileTime t) { return t; },
+                                legacyCodePage == 932 ? LegacyNameDecoder(DecodeCp932) : nullptr, &why);
   auto elements = storage ? storage->EnumElements() : nullptr;
   if (!elements) return false;
   for (;;) {
@@ -294,8 +293,10 @@ bool VerifyPackage(const VerifyOptions& options, const CryptoFactory& factory,
     error = "cannot write " + plainPath;
     return false;
   }
-  if (!ListArchive(output->temporaryPath(), options.legacyCodePage, report.entries)) {
+  ZipRefusal why = ZipRefusal::kNone;
+  if (!ListArchive(output->temporaryPath(), options.legacyCodePage, report.entries, why)) {
     error = "the payload is not a ZIP archive the viewer can open";
+    if (why != ZipRefusal::kNone) error += std::string(": ") + ZipRefusalText(why);
     return false;
   }
   return options.payloadOut.empty() || output->Commit(error);

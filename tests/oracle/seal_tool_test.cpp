@@ -224,6 +224,13 @@ TEST_F(SealToolTest, VerifySaysWhichCheckFailed) {
   EXPECT_REFUSED(Verify("viewer_data", "badheader"), "header digest does not match");
   Write("modulus.hex", "abc");
   EXPECT_REFUSED(Run("verify --modulus modulus.hex --name viewer_data out"), "2048 digits");
+
+  // A payload that passes every check of the package but that the reader
+  // refuses: its end record counts one record, the directory holds none.
+  Write("in.zip", std::string("PK\x05\x06\0\0\0\0\x01\0\x01\0", 12) + std::string(10, '\0'));
+  ASSERT_EQ(Seal("--name viewer_data", "counted").exitCode, 0);
+  EXPECT_REFUSED(Verify("viewer_data", "counted"), "not a ZIP archive the viewer can open: the central "
+                                                   "directory holds fewer records than the end record counts");
 }
 
 TEST_F(SealToolTest, SealsAFolderAsAStandardArchive) {
