@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/delete_tree.h"
+#include "tests/support/faulty_platform.h"
 #include "tests/support/memory_platform.h"
 
 namespace vellum {
@@ -60,17 +61,19 @@ TEST(DeleteTreeFaults, EverySeamCallFailingInTurn) {
     platform.AddFile(u"C:\\Users\\me\\kept.txt", {4});
     platform.AddJunction(folder + u"\\link", u"C:\\Users\\me");
   };
-  MemoryPlatform clean;
-  prepare(clean);
+  MemoryPlatform cleanDisk;
+  FaultyPlatform clean(cleanDisk);
+  prepare(cleanDisk);
   ASSERT_TRUE(DeleteTree(clean, folder));
   for (uint64_t k = 1; k <= clean.calls(); ++k) {
     SCOPED_TRACE("call " + std::to_string(k) + " " + clean.callLog()[k - 1].operation);
     MemoryPlatform platform;
     prepare(platform);
-    platform.callFault = {k, Fault::kFail};
+    FaultyPlatform faults(platform);
+    faults.Arm({nullptr, {}, k});
     // True only when everything went (a failed search of an empty folder
     // loses nothing).
-    const bool removed = DeleteTree(platform, folder);
+    const bool removed = DeleteTree(faults, folder);
     EXPECT_EQ(removed, !platform.Exists(folder));
     EXPECT_EQ(platform.OpenObjects(), 0);
     EXPECT_EQ(platform.FileBytes(u"C:\\Users\\me\\kept.txt"), std::vector<uint8_t>{4});

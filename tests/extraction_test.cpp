@@ -4,8 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/memory_platform.h"
 #include "tests/support/allocation_failure.h"
+#include "tests/support/faulty_platform.h"
+#include "tests/support/memory_platform.h"
 #include "tests/support/zip_builder.h"
 
 namespace vellum {
@@ -21,15 +22,16 @@ constexpr FileTime kMtime = 130000000000000000, kAtime = 130000000010000000, kCt
 class ExtractionTest : public ::testing::Test {
  protected:
   void SetUp() override { platform.AddFolder(u"C:\\Temp"); }
-  // Writes the archive to the double and extracts it through the double.
+  // Writes the archive to the double and extracts it through the double,
+  // with whatever fault faults.Arm set.
   bool Extract(const ZipBuilder& zip) {
     platform.AddFile(u"C:\\Temp\\{G}.zip", zip.Build());
-    auto storage = platform.OpenShellArchive(u"C:\\Temp\\{G}.zip");
+    auto storage = faults.OpenShellArchive(u"C:\\Temp\\{G}.zip");
     if (!storage) {
       ADD_FAILURE() << "archive not opened";
       return false;
     }
-    return ExtractStorage(platform, *storage, kFolder);
+    return ExtractStorage(faults, *storage, kFolder);
   }
   std::vector<Text> Extracted() const {
     std::vector<Text> names;
@@ -39,6 +41,7 @@ class ExtractionTest : public ::testing::Test {
   Bytes Content(const Text& name) const { return platform.FileBytes(kFolder + u"\\" + name); }
 
   MemoryPlatform platform;
+  FaultyPlatform faults{platform};
 };
 
 Bytes Pattern(size_t size) {
@@ -149,7 +152,7 @@ TEST_F(ExtractionTest, IncompleteFilesAreDeletedCompleteOnesStay) {
   ZipBuilder zip;
   zip.Add("first.bin").data = Pattern(70000);
   zip.Add("second.txt", "fine");
-  platform.streamReadFault = {2, Fault::kFail};  // the second chunk of first.bin
+  faults.Arm({"ByteStream::Read", {}, 2});  // the second chunk of first.bin
   ASSERT_TRUE(Extract(zip));
   EXPECT_EQ(Extracted(), (std::vector<Text>{u"second.txt"}));
 }
@@ -157,7 +160,7 @@ TEST_F(ExtractionTest, IncompleteFilesAreDeletedCompleteOnesStay) {
 TEST_F(ExtractionTest, FailedWriteDeletesTheFile) {
   ZipBuilder zip;
   zip.Add("a.bin").data = Pattern(1000);
-  platform.writeFault = {1, Fault::kShort};
+  faults.Arm({"File::Write", {}, 1, false, Fault::kShort});
   ASSERT_TRUE(Extract(zip));
   EXPECT_TRUE(Extracted().empty());
 }
@@ -170,8 +173,8 @@ TEST_F(ExtractionTest, FileWhoseTimesFailStays) {
   ASSERT_TRUE(storage && platform.CreateDirectory(kFolder));
   auto stream = storage->OpenStream(u"a.txt");
   ASSERT_TRUE(stream);
-  platform.failSetTimes = true;
-  EXPECT_FALSE(CopyStreamToFile(platform, *stream, {u"a.txt", kElementStream, 5, kMtime, 0, 0},
+  faults.Arm({"File::SetTimes", {}, 1, true});
+  EXPECT_FALSE(CopyStreamToFile(faults, *stream, {u"a.txt", kElementStream, 5, kMtime, 0, 0},
                                 kFolder + u"\\a.txt"));
   EXPECT_EQ(Content(u"a.txt"), testing::ToBytes("whole"));
 }
@@ -181,13 +184,13 @@ TEST_F(ExtractionTest, EnumerationFailingPartWayKeepsWhatCame) {
   zip.Add("one.txt", "1");
   zip.Add("two.txt", "2");
   zip.Add("three.txt", "3");
-  platform.failEnumerationAfter = 2;
+  faults.Arm({"ElementEnumerator::Next", {}, 3, true});  // after two
   EXPECT_TRUE(Extract(zip));
   EXPECT_EQ(Extracted(), (std::vector<Text>{u"one.txt", u"two.txt"}));
 }
 
 TEST_F(ExtractionTest, StorageThatCannotBeEnumeratedLeavesTheEmptyFolder) {
-  platform.failEnumElements = true;
+  faults.Arm({"ArchiveStorage::EnumElements", {}, 1, true});
   EXPECT_FALSE(Extract(ZipBuilder{}));
   EXPECT_TRUE(platform.IsFolder(kFolder));
   EXPECT_TRUE(Extracted().empty());
@@ -196,7 +199,7 @@ TEST_F(ExtractionTest, StorageThatCannotBeEnumeratedLeavesTheEmptyFolder) {
 TEST_F(ExtractionTest, EnumerationFailingAtOnceIsAFailure) {
   ZipBuilder zip;
   zip.Add("one.txt", "1");
-  platform.failEnumerationAfter = 0;
+  faults.Arm({"ElementEnumerator::Next", {}, 1, true});
   EXPECT_FALSE(Extract(zip));
   EXPECT_TRUE(Extracted().empty());
 }

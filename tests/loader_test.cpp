@@ -8,6 +8,7 @@
 
 #include "app/cpu_features.h"
 #include "resources/message_texts.h"
+#include "tests/support/faulty_platform.h"
 #include "tests/support/memory_platform.h"
 #include "tests/support/test_data.h"
 
@@ -30,10 +31,10 @@ class LoaderTest : public ::testing::Test {
     platform.guidTexts.push_back(kGuid);
   }
   bool Load(const Text& name = u"viewer_data") {
-    return LoadPackage(platform, kPackage, name, kTemp, factory, workFolder, title, message);
+    return LoadPackage(faults, kPackage, name, kTemp, factory, workFolder, title, message);
   }
   bool Created(const Text& path) const {
-    const auto& log = platform.callLog();
+    const auto& log = faults.callLog();
     return std::any_of(log.begin(), log.end(), [&](const CallRecord& r) {
       return std::string(r.operation) == "CreateAlways" && r.path == path;
     });
@@ -55,6 +56,7 @@ class LoaderTest : public ::testing::Test {
 
   CryptoFactory factory;
   MemoryPlatform platform;
+  FaultyPlatform faults{platform};
   std::vector<uint8_t> package;
   Text workFolder, title, message;
 };
@@ -73,7 +75,7 @@ TEST_F(LoaderTest, ExtractsTheTopLevelFilesAndDeletesTheArchive) {
 }
 
 TEST_F(LoaderTest, MissingOrUnreadablePackageCannotBeOpened) {
-  platform.FailOpen(kPackage);
+  faults.Arm({"OpenForReading", kPackage, 1, true});
   ExpectFailure(kMessageCannotOpenPackage, false);
   ExpectTempHolds({});
 }
@@ -99,16 +101,16 @@ TEST_F(LoaderTest, DamagedPackagesAreCorruptedBeforeAnythingIsWritten) {
 }
 
 TEST_F(LoaderTest, ReadFailuresOfThePackageAreCorruption) {
-  platform.readFault = {1, Fault::kShort};  // the header
+  faults.Arm({"File::Read", {}, 1, false, Fault::kShort});  // the header
   ExpectFailure(kMessagePackageCorrupted, false);
-  platform.readFault = {3, Fault::kFail};  // the verifying pass
+  faults.Arm({"File::Read", {}, 2});  // the verifying pass
   ExpectFailure(kMessagePackageCorrupted, false);
   ExpectTempHolds({});
 }
 
 TEST_F(LoaderTest, NoGuidNoTemporaryFiles) {
   platform.guidTexts.clear();
-  platform.failNewGuid = true;
+  faults.Arm({"NewGuidText", {}, 1, true});
   ExpectFailure(kMessageCannotCreateTemporaryFiles, false);
   ExpectTempHolds({});
 }
@@ -121,25 +123,25 @@ TEST_F(LoaderTest, ANameAlreadyInUseIsNeverReused) {
 }
 
 TEST_F(LoaderTest, ArchiveThatCannotBeCreated) {
-  platform.FailOpen(kArchive);
+  faults.Arm({"CreateAlways", kArchive, 1, true});
   ExpectFailure(kMessageCannotCreateTemporaryFiles, true);
   ExpectTempHolds({});
 }
 
 TEST_F(LoaderTest, FailedWriteLeavesNoPlaintextBehind) {
-  platform.writeFault = {1, Fault::kFail};
+  faults.Arm({"File::Write", {}, 1});
   ExpectFailure(kMessageCannotCreateTemporaryFiles, true);
   ExpectTempHolds({});
 }
 
 TEST_F(LoaderTest, ShortWriteLeavesNoPlaintextBehind) {
-  platform.writeFault = {1, Fault::kShort};
+  faults.Arm({"File::Write", {}, 1, false, Fault::kShort});
   ExpectFailure(kMessageCannotCreateTemporaryFiles, true);
   ExpectTempHolds({});
 }
 
 TEST_F(LoaderTest, AnArchiveTheShellRefusesIsReadByTheBuiltInReaderThenDeleted) {
-  platform.refuseArchive = true;
+  faults.Arm({"OpenShellArchive", {}, 1, true});
   EXPECT_TRUE(Load());
   ExpectTempHolds({kGuid, kGuid + u"\\data.bin", kGuid + u"\\readme.txt"});
   EXPECT_EQ(platform.OpenObjects(), 0);
@@ -147,7 +149,7 @@ TEST_F(LoaderTest, AnArchiveTheShellRefusesIsReadByTheBuiltInReaderThenDeleted) 
 
 TEST_F(LoaderTest, AnArchiveThatCannotBeEnumeratedIsNoLoad) {
   // An empty window would say nothing of the files that never came.
-  platform.failEnumElements = true;
+  faults.Arm({"ArchiveStorage::EnumElements", {}, 1, true});
   ExpectFailure(kMessageCannotCreateTemporaryFiles, true);
   ExpectTempHolds({});
 }

@@ -1,3 +1,4 @@
+#include "tests/support/faulty_platform.h"
 #include "tests/support/memory_platform.h"
 
 #include <gtest/gtest.h>
@@ -170,9 +171,8 @@ TEST(MemoryPlatform, FilesKeepTheirTimesAndGapsReadAsZeros) {
   EXPECT_EQ(platform.FileBytes(path), (std::vector<uint8_t>{0, 0, 'z'}));
 }
 
-// One step of the series below: whether it succeeded, and the platform's
-// call count after it (opening an archive makes several calls: the reader
-// reads through the seam).
+// One step of the series below: whether it succeeded, and the count of
+// calls through the seam after it.
 struct Step {
   bool ok;
   uint64_t callsAfter;
@@ -180,9 +180,9 @@ struct Step {
 
 // Runs the same fixed series of seam calls and records whether each
 // succeeded, stopping where a failure leaves nothing to go on with.
-std::vector<Step> RunEveryKindOfCall(MemoryPlatform& platform) {
+std::vector<Step> RunEveryKindOfCall(MemoryPlatform& disk, FaultyPlatform& platform) {
   const std::vector<uint8_t> zip = testing::ReadTestData("viewer_data.zip");
-  platform.AddFile(kTemp + u"\\archive.zip", zip);
+  disk.AddFile(kTemp + u"\\archive.zip", zip);
   std::vector<Step> results;
   auto note = [&](bool ok) {
     results.push_back({ok, platform.calls()});
@@ -222,17 +222,19 @@ std::vector<Step> RunEveryKindOfCall(MemoryPlatform& platform) {
   return results;
 }
 
-TEST(MemoryPlatform, CallFaultHitsExactlyTheCallOfItsNumber) {
-  MemoryPlatform clean;
-  const std::vector<Step> normal = RunEveryKindOfCall(clean);
+TEST(FaultyPlatform, ARuleHitsExactlyTheCallOfItsNumber) {
+  MemoryPlatform cleanDisk;
+  FaultyPlatform clean(cleanDisk);
+  const std::vector<Step> normal = RunEveryKindOfCall(cleanDisk, clean);
   for (const Step& step : normal) ASSERT_TRUE(step.ok);
   ASSERT_EQ(clean.calls(), normal.back().callsAfter);  // every seam call is counted
-  EXPECT_EQ(clean.OpenObjects(), 0);
+  EXPECT_EQ(cleanDisk.OpenObjects(), 0);
 
   for (uint64_t k = 1; k <= clean.calls(); ++k) {
-    MemoryPlatform platform;
-    platform.callFault.onCall = k;
-    const std::vector<Step> results = RunEveryKindOfCall(platform);
+    MemoryPlatform disk;
+    FaultyPlatform platform(disk);
+    platform.Arm({nullptr, {}, k});
+    const std::vector<Step> results = RunEveryKindOfCall(disk, platform);
     // The step that makes call k: every step before it is untouched, and a
     // step of one call fails with it.
     size_t hit = 0;
@@ -247,13 +249,14 @@ TEST(MemoryPlatform, CallFaultHitsExactlyTheCallOfItsNumber) {
   }
 }
 
-TEST(MemoryPlatform, ShortFaultMovesFewerBytesAndSucceeds) {
-  MemoryPlatform platform;
+TEST(FaultyPlatform, ShortFaultMovesFewerBytesAndSucceeds) {
+  MemoryPlatform disk;
+  FaultyPlatform platform(disk);
   const Text path = kTemp + u"\\s.bin";
-  platform.AddFile(path, Bytes("0123456789"));
-  platform.readFault = {2, Fault::kShort};  // counted over reads only
-  platform.callFault = {1, Fault::kShort};  // the open is not a transfer: it fails
+  disk.AddFile(path, Bytes("0123456789"));
+  platform.Arm({nullptr, {}, 1, false, Fault::kShort});  // the open is not a transfer: it fails
   EXPECT_FALSE(platform.OpenForReading(path));
+  platform.Arm({"File::Read", {}, 2, false, Fault::kShort});  // counted over reads only
   auto file = platform.OpenForReading(path);
   char buffer[10];
   uint32_t n = 0;
@@ -266,26 +269,43 @@ TEST(MemoryPlatform, ShortFaultMovesFewerBytesAndSucceeds) {
   EXPECT_EQ(n, 4u);
 }
 
+TEST(FaultyPlatform, ARuleCanSelectAPathAndHoldFromThenOn) {
+  MemoryPlatform disk;
+  FaultyPlatform platform(disk);
+  disk.AddFile(kTemp + u"\\a.txt");
+  disk.AddFile(kTemp + u"\\b.txt");
+  platform.Arm({"OpenForReading", kTemp + u"\\b.txt", 2, true});
+  for (int i = 0; i < 3; ++i) EXPECT_TRUE(platform.OpenForReading(kTemp + u"\\a.txt"));
+  EXPECT_TRUE(platform.OpenForReading(kTemp + u"\\b.txt"));
+  EXPECT_FALSE(platform.OpenForReading(kTemp + u"\\b.txt"));
+  EXPECT_FALSE(platform.OpenForReading(kTemp + u"\\b.txt"));
+  EXPECT_EQ(platform.calls(), 6u);
+}
+
 TEST(MemoryPlatform, ArchiveStaysOpenUntilAllItsObjectsAreGone) {
-  MemoryPlatform platform;
+  MemoryPlatform disk;
+  FaultyPlatform platform(disk);
   const Text path = kTemp + u"\\a.zip";
-  platform.AddFile(path, testing::ReadTestData("viewer_data.zip"));
-  platform.failEnumerationAfter = 1;
+  disk.AddFile(path, testing::ReadTestData("viewer_data.zip"));
+  platform.Arm({"ElementEnumerator::Next", {}, 2, true});
   auto storage = platform.OpenShellArchive(path);
   ASSERT_TRUE(storage);
   auto elements = storage->EnumElements();
   ASSERT_TRUE(elements);
   storage.reset();
-  EXPECT_FALSE(platform.DeleteFile(path));  // the enumerator still reads it
+  EXPECT_FALSE(disk.DeleteFile(path));  // the enumerator still reads it
   ElementStat stat;
   EXPECT_EQ(elements->Next(stat), ElementEnumerator::Result::kElement);
   EXPECT_EQ(elements->Next(stat), ElementEnumerator::Result::kFailed);
   elements.reset();
-  EXPECT_EQ(platform.OpenObjects(), 0);
-  EXPECT_TRUE(platform.DeleteFile(path));
+  EXPECT_EQ(disk.OpenObjects(), 0);
+  EXPECT_TRUE(disk.DeleteFile(path));
 
-  platform.AddFile(path, Bytes("not a zip"));
-  EXPECT_FALSE(platform.OpenShellArchive(path));
+  disk.AddFile(path, Bytes("not a zip"));
+  EXPECT_FALSE(disk.OpenShellArchive(path));
+  disk.hasShellZipFolder = false;
+  disk.AddFile(path, testing::ReadTestData("viewer_data.zip"));
+  EXPECT_FALSE(disk.OpenShellArchive(path));
 }
 
 }  // namespace

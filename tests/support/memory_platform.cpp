@@ -46,15 +46,6 @@ using memory_paths::Upper;
 MemoryPlatform::MemoryPlatform() = default;
 MemoryPlatform::~MemoryPlatform() = default;
 
-MemoryPlatform::Outcome MemoryPlatform::Enter(const char* operation, const Text& path,
-                                              ScheduledFault* ownFault, uint64_t* ownCalls) {
-  callLog_.push_back({operation, path});
-  const ScheduledFault* hit = ++calls_ == callFault.onCall ? &callFault : nullptr;
-  if (ownCalls && ++*ownCalls == ownFault->onCall) hit = ownFault;
-  if (!hit) return Outcome::kNormal;
-  return hit->fault == Fault::kShort ? Outcome::kShort : Outcome::kFail;
-}
-
 Text MemoryPlatform::KeyOf(const std::vector<Text>& parts, bool followLast) const {
   Text key;
   for (size_t i = 0; i < parts.size(); ++i) {
@@ -200,9 +191,5 @@ std::vector<Text> MemoryPlatform::ListAll(const Text& folder) const {
   for (const Node* node : Below(KeyOf(folder, true), false)) paths.push_back(node->path);
   return paths;
 }
-
-void MemoryPlatform::FailOpen(const Text& path) { failOpen_.insert(KeyOf(path, true)); }
-
-void MemoryPlatform::FailOpenStream(const Text& name) { failOpenStream_.insert(Upper(name)); }
 
 }  // namespace vellum

@@ -4,30 +4,12 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <set>
 #include <utility>
 #include <vector>
 
 #include "platform/platform.h"
 
 namespace vellum {
-
-// What a scheduled fault does to the call it hits. kShort applies to calls
-// that move bytes (File::Read, File::Write, ByteStream::Read): they succeed
-// having moved at most half the bytes asked for. Other calls simply fail.
-enum class Fault { kFail, kShort };
-
-// Hits call number onCall (counted from 1) of its kind; 0 hits nothing.
-struct ScheduledFault {
-  uint64_t onCall = 0;
-  Fault fault = Fault::kFail;
-};
-
-// One call made through the seam, for the call log.
-struct CallRecord {
-  const char* operation;  // "OpenForReading", "File::Read", "ByteStream::Read"...
-  Text path;              // the path, pattern or element name; empty for the others
-};
 
 // A Windows file system in memory, for tests of the code behind the seam.
 // Paths are separated by backslashes (a slash works too; empty components
@@ -38,10 +20,8 @@ struct CallRecord {
 // seam uses: files opened for reading share reading only, created files share
 // nothing, and an open file cannot be deleted.
 //
-// Every call through the seam, including the methods of the objects it
-// hands out, counts as one call in order (calls()); any one of them can be
-// made to fail (callFault), and each operation has its own fault knobs.
-// Objects handed out must be destroyed before the platform.
+// Failures are injected around it (FaultyPlatform). Objects handed out must
+// be destroyed before the platform.
 class MemoryPlatform final : public Platform {
  public:
   MemoryPlatform();
@@ -49,8 +29,7 @@ class MemoryPlatform final : public Platform {
   MemoryPlatform(const MemoryPlatform&) = delete;
   MemoryPlatform& operator=(const MemoryPlatform&) = delete;
 
-  // Setting up. None of these count as calls or fail; missing parent
-  // folders are made.
+  // Setting up; missing parent folders are made.
   void AddFolder(const Text& path);
   // Replaces a file of that name.
   void AddFile(const Text& path, std::vector<uint8_t> bytes = {}, const FileTimes& times = {});
@@ -73,24 +52,10 @@ class MemoryPlatform final : public Platform {
   // Files, searches, storages, enumerators and streams not yet destroyed.
   int OpenObjects() const { return openObjects_; }
 
-  // The call counter.
-  uint64_t calls() const { return calls_; }
-  const std::vector<CallRecord>& callLog() const { return callLog_; }
-  ScheduledFault callFault;  // counted over every call
-
-  // Faults of single operations.
-  void FailOpen(const Text& path);  // OpenForReading and CreateAlways of path
-  ScheduledFault readFault;         // counted over File::Read calls
-  ScheduledFault writeFault;        // counted over File::Write calls
-  ScheduledFault streamReadFault;   // counted over ByteStream::Read calls
-  bool failSetTimes = false;
-  bool failCreateDirectory = false;
-  bool failNewGuid = false;
   std::deque<Text> guidTexts;  // handed out first, one a call; then made-up distinct ones
-  bool refuseArchive = false;  // OpenShellArchive returns null, like a shell that cannot bind
-  bool failEnumElements = false;
-  std::optional<uint64_t> failEnumerationAfter;  // Next fails once this many were returned
-  void FailOpenStream(const Text& name);
+  // False: a system whose shell has no ZIP folder (OpenShellArchive null),
+  // as under Wine; the package then reads archives itself.
+  bool hasShellZipFolder = true;
 
   FileTime now = 133000000000000000;  // the times of files made through the seam
 
@@ -101,8 +66,8 @@ class MemoryPlatform final : public Platform {
   bool RemoveDirectory(const Text& path) override;
   std::unique_ptr<FileSearch> FindFiles(const Text& pattern) override;
   bool NewGuidText(Text& text) override;
-  // A shell with a ZIP folder: the built-in reader over a file of the seam,
-  // behind storage objects whose calls count and can fail like the others.
+  // A shell with a ZIP folder: the built-in reader over the file's bytes,
+  // which the shell reads by itself, as the real one does.
   std::unique_ptr<ArchiveStorage> OpenShellArchive(const Text& path) override;
   // Times stay as stored (the zone is UTC); names without the UTF-8 flag are
   // read as code page 437.
@@ -118,7 +83,6 @@ class MemoryPlatform final : public Platform {
   class Enumerator;
   class Stream;
 
-  enum class Outcome { kNormal, kFail, kShort };
   struct Body;
   struct Node {
     enum class Kind { kFolder, kFile, kJunction } kind;
@@ -128,10 +92,6 @@ class MemoryPlatform final : public Platform {
     bool readOnly = false;
   };
 
-  // Counts a call and says what it must do. An operation with a fault knob
-  // of its own passes it with the counter of its calls.
-  Outcome Enter(const char* operation, const Text& path = {}, ScheduledFault* ownFault = nullptr,
-                uint64_t* ownCalls = nullptr);
   // The key of a path: upper-cased components with every junction on the
   // way followed (the last only when followLast); empty for an empty path
   // or a loop of junctions.
@@ -151,9 +111,7 @@ class MemoryPlatform final : public Platform {
   std::unique_ptr<File> OpenReader(std::shared_ptr<Body> body);
 
   std::map<Text, Node> nodes_;
-  std::set<Text> failOpen_, failOpenStream_;
-  uint64_t calls_ = 0, reads_ = 0, writes_ = 0, streamReads_ = 0, guids_ = 0;
-  std::vector<CallRecord> callLog_;
+  uint64_t guids_ = 0;
   int openObjects_ = 0;
 };
 

@@ -37,14 +37,9 @@ class MemoryPlatform::OpenFile final : public File, Tracked {
   ~OpenFile() override { --(writable_ ? body_->exclusive : body_->sharedReaders); }
 
   bool Read(void* buffer, uint32_t size, uint32_t& bytesRead) override {
-    const Outcome outcome =
-        platform_.Enter("File::Read", {}, &platform_.readFault, &platform_.reads_);
-    bytesRead = 0;
-    if (outcome == Outcome::kFail) return false;
     const std::vector<uint8_t>& bytes = *body_->bytes;
     const uint64_t available = position_ < bytes.size() ? bytes.size() - position_ : 0;
-    const auto n = static_cast<uint32_t>(
-        std::min<uint64_t>(outcome == Outcome::kShort ? size / 2 : size, available));
+    const auto n = static_cast<uint32_t>(std::min<uint64_t>(size, available));
     if (n) std::memcpy(buffer, bytes.data() + position_, n);
     position_ += n;
     bytesRead = n;
@@ -52,11 +47,9 @@ class MemoryPlatform::OpenFile final : public File, Tracked {
   }
 
   bool Write(const void* data, uint32_t size, uint32_t& bytesWritten) override {
-    const Outcome outcome =
-        platform_.Enter("File::Write", {}, &platform_.writeFault, &platform_.writes_);
     bytesWritten = 0;
-    if (outcome == Outcome::kFail || !writable_) return false;
-    const uint32_t n = outcome == Outcome::kShort ? size / 2 : size;
+    if (!writable_) return false;
+    const uint32_t n = size;
     std::vector<uint8_t>& bytes = *body_->bytes;
     if (bytes.size() < position_ + n) bytes.resize(position_ + n);  // a gap reads as zeros
     if (n) std::memcpy(bytes.data() + position_, data, n);
@@ -66,23 +59,18 @@ class MemoryPlatform::OpenFile final : public File, Tracked {
   }
 
   bool Seek(uint64_t offset) override {
-    if (platform_.Enter("File::Seek") != Outcome::kNormal) return false;
     position_ = offset;
     return true;
   }
 
   bool GetSize(uint64_t& size) override {
-    if (platform_.Enter("File::GetSize") != Outcome::kNormal) return false;
     size = body_->bytes->size();
     return true;
   }
 
   bool SetTimes(const FileTimes& times) override {
     // Setting times needs write access, which a file opened for reading lacks.
-    if (platform_.Enter("File::SetTimes") != Outcome::kNormal || platform_.failSetTimes ||
-        !writable_) {
-      return false;
-    }
+    if (!writable_) return false;
     FileTimes& kept = body_->times;
     if (times.creation) kept.creation = times.creation;
     if (times.lastAccess) kept.lastAccess = times.lastAccess;
@@ -102,9 +90,7 @@ class MemoryPlatform::Search final : public FileSearch, Tracked {
       : Tracked(platform), entries_(std::move(entries)) {}
 
   bool Next(FoundEntry& entry) override {
-    if (platform_.Enter("FileSearch::Next") != Outcome::kNormal || next_ == entries_.size()) {
-      return false;
-    }
+    if (next_ == entries_.size()) return false;
     entry = entries_[next_++];
     return true;
   }
@@ -119,18 +105,12 @@ std::unique_ptr<File> MemoryPlatform::OpenReader(std::shared_ptr<Body> body) {
 }
 
 std::unique_ptr<File> MemoryPlatform::OpenForReading(const Text& path) {
-  if (Enter("OpenForReading", path) != Outcome::kNormal || failOpen_.count(KeyOf(path, true))) {
-    return nullptr;
-  }
   Node* node = FindFile(path);
   if (!node || node->body->exclusive) return nullptr;
   return OpenReader(node->body);
 }
 
 std::unique_ptr<File> MemoryPlatform::CreateAlways(const Text& path) {
-  if (Enter("CreateAlways", path) != Outcome::kNormal || failOpen_.count(KeyOf(path, true))) {
-    return nullptr;
-  }
   Text key, name;
   Node* folder = FolderToMakeIn(path, key, name);
   if (!folder) return nullptr;
@@ -149,7 +129,6 @@ std::unique_ptr<File> MemoryPlatform::CreateAlways(const Text& path) {
 }
 
 bool MemoryPlatform::DeleteFile(const Text& path) {
-  if (Enter("DeleteFile", path) != Outcome::kNormal) return false;
   const auto it = nodes_.find(KeyOf(path, false));
   if (it == nodes_.end() || it->second.kind != Node::Kind::kFile || it->second.readOnly ||
       it->second.body->InUse()) {
@@ -160,7 +139,6 @@ bool MemoryPlatform::DeleteFile(const Text& path) {
 }
 
 bool MemoryPlatform::CreateDirectory(const Text& path) {
-  if (Enter("CreateDirectory", path) != Outcome::kNormal || failCreateDirectory) return false;
   Text key, name;
   const Node* folder = FolderToMakeIn(path, key, name);
   if (!folder || Find(key)) return false;
@@ -169,7 +147,6 @@ bool MemoryPlatform::CreateDirectory(const Text& path) {
 }
 
 bool MemoryPlatform::RemoveDirectory(const Text& path) {
-  if (Enter("RemoveDirectory", path) != Outcome::kNormal) return false;
   const Text key = KeyOf(path, false);
   const auto it = nodes_.find(key);
   // A volume root stays; a junction goes without its target.
@@ -183,7 +160,6 @@ bool MemoryPlatform::RemoveDirectory(const Text& path) {
 }
 
 std::unique_ptr<FileSearch> MemoryPlatform::FindFiles(const Text& pattern) {
-  if (Enter("FindFiles", pattern) != Outcome::kNormal) return nullptr;
   std::vector<Text> parts = Components(pattern);
   if (parts.size() < 2 || pattern.back() == u'\\' || pattern.back() == u'/') return nullptr;
   const Text wanted = Upper(parts.back());
@@ -212,7 +188,6 @@ std::unique_ptr<FileSearch> MemoryPlatform::FindFiles(const Text& pattern) {
 }
 
 bool MemoryPlatform::NewGuidText(Text& text) {
-  if (Enter("NewGuidText") != Outcome::kNormal || failNewGuid) return false;
   if (!guidTexts.empty()) {
     text = std::move(guidTexts.front());
     guidTexts.pop_front();
