@@ -12,10 +12,10 @@
 #include <string>
 
 #include "app/cpu_features.h"
+#include "base/utf8.h"
 #include "bench/posix_platform.h"
 #include "crypto/gf_mul_table.h"
 #include "package/loader.h"
-#include "tools/utf.h"
 
 using namespace vellum;
 
@@ -29,9 +29,9 @@ int main(int argc, char** argv) {
   if (!factory.hasAesNi) BuildGfMulTable();
 
   Text package, tempDir, name;
-  tool::Utf8ToText(argv[1], package);
-  tool::Utf8ToText(argv[2], tempDir);
-  tool::Utf8ToText(argc > 3 ? argv[3] : "viewer_data", name);
+  Utf8ToText(argv[1], package);
+  Utf8ToText(argv[2], tempDir);
+  Utf8ToText(argc > 3 ? argv[3] : "viewer_data", name);
 
   bench::PosixPlatform platform;
   Text workFolder, title, message;
@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   std::printf("loaded %s\nseconds %.3f\nmax_rss_kib %ld\nwork_folder %s\n", loaded ? "yes" : "no",
-              seconds, usage.ru_maxrss, tool::TextToUtf8(workFolder).c_str());
-  if (!loaded) std::fprintf(stderr, "load failed: %s\n", tool::TextToUtf8(message).c_str());
+              seconds, usage.ru_maxrss, TextToUtf8(workFolder).c_str());
+  if (!loaded) std::fprintf(stderr, "load failed: %s\n", TextToUtf8(message).c_str());
   return loaded ? 0 : 1;
 }

@@ -9,13 +9,13 @@
 #include <cstdio>
 #include <string>
 
-#include "tools/utf.h"
+#include "base/utf8.h"
 
 namespace vellum::bench {
 namespace {
 
 std::string NativePath(const Text& path) {
-  std::string native = tool::TextToUtf8(path);
+  std::string native = TextToUtf8(path);
   for (char& c : native) {
     if (c == '\\') c = '/';
   }
@@ -76,7 +76,7 @@ class PrefixSearch final : public FileSearch {
     while (const dirent* found = ::readdir(dir_)) {
       const std::string name = found->d_name;
       if (name == "." || name == ".." || name.compare(0, prefix_.size(), prefix_) != 0) continue;
-      tool::Utf8ToText(name, entry.name);
+      Utf8ToText(name, entry.name);
       entry.isDirectory = found->d_type == DT_DIR;
       entry.isReparsePoint = found->d_type == DT_LNK;
       return true;
@@ -134,7 +134,7 @@ bool PosixPlatform::NewGuidText(Text& text) {
   char guid[64];
   std::snprintf(guid, sizeof guid, "{%08X-0000-4000-8000-%012X}", static_cast<unsigned>(::getpid()),
                 ++guids_);
-  return tool::Utf8ToText(guid, text);
+  return Utf8ToText(guid, text);
 }
 
 }  // namespace vellum::bench

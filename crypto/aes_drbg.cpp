@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "base/little_endian.h"
+
 namespace vellum {
 
 AES_DRBG::AES_DRBG(const CryptoFactory& factory, const uint8_t key[32]) {
@@ -27,13 +29,11 @@ void AES_DRBG::ApplyKeystream(uint8_t* data, int32_t length) {
 }
 
 uint64_t AES_DRBG::blockCounter() const {
-  uint64_t value = 0;
-  for (int i = 7; i >= 0; --i) value = (value << 8) | counterBlock[i];
-  return value;
+  return LoadLe64(counterBlock);
 }
 
 void AES_DRBG::setBlockCounter(uint64_t value) {
-  for (int i = 0; i < 8; ++i) counterBlock[i] = static_cast<uint8_t>(value >> (8 * i));
+  StoreLe64(counterBlock, value);
 }
 
 }  // namespace vellum

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "base/little_endian.h"
 #include "crypto/aes_tables.h"
 #include "crypto/gf_mul_table.h"
 
@@ -20,14 +21,8 @@ struct State {
   uint32_t column[4];
 };
 
-inline uint32_t LoadColumn(const uint8_t* bytes) {
-  return uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 |
-         uint32_t{bytes[3]} << 24;
-}
-
-inline void StoreColumn(uint8_t* bytes, uint32_t column) {
-  for (int r = 0; r < 4; ++r) bytes[r] = static_cast<uint8_t>(column >> (8 * r));
-}
+inline uint32_t LoadColumn(const uint8_t* bytes) { return LoadLe32(bytes); }
+inline void StoreColumn(uint8_t* bytes, uint32_t column) { StoreLe32(bytes, column); }
 
 inline uint8_t Row(uint32_t column, int r) { return static_cast<uint8_t>(column >> (8 * r)); }
 
@@ -124,10 +119,9 @@ void AES_SCALAR3::XorCounterBlocks(const uint8_t first[16], int32_t count,
   // One block at a time: the table lookups gain nothing from interleaving.
   uint8_t block[16], keystream[16];
   std::memcpy(block, first, 16);
-  uint64_t counter = 0;
-  for (int i = 7; i >= 0; --i) counter = counter << 8 | block[i];
+  uint64_t counter = LoadLe64(block);
   for (; count > 0; --count, data += 16) {
-    for (int i = 0; i < 8; ++i) block[i] = static_cast<uint8_t>(counter >> (8 * i));
+    StoreLe64(block, counter);
     EncryptOne(roundKeys, block, keystream);
     for (int i = 0; i < 16; ++i) data[i] ^= keystream[i];
     ++counter;  // wraps modulo 2^64; bytes 8-15 stay as they were

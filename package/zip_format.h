@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/little_endian.h"
 #include "platform/file.h"
 
 // Record layouts of the ZIP format (PKWARE APPNOTE) as the built-in reader
@@ -41,13 +42,10 @@ constexpr uint16_t kExtraUnicodePath = 0x7075;
 constexpr uint16_t kSaturated16 = 0xFFFF;
 constexpr uint32_t kSaturated32 = 0xFFFFFFFF;
 
-inline uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-inline uint32_t Le32(const uint8_t* p) {
-  return Le16(p) | static_cast<uint32_t>(Le16(p + 2)) << 16;
-}
-inline uint64_t Le64(const uint8_t* p) {
-  return Le32(p) | static_cast<uint64_t>(Le32(p + 4)) << 32;
-}
+// The short names the reader's record parsing is written with.
+inline uint16_t Le16(const uint8_t* p) { return LoadLe16(p); }
+inline uint32_t Le32(const uint8_t* p) { return LoadLe32(p); }
+inline uint64_t Le64(const uint8_t* p) { return LoadLe64(p); }
 
 // The fixed part of a central directory record.
 struct CentralHeader {

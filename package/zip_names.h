@@ -11,11 +11,6 @@ namespace vellum::zip {
 // Every byte decoded by IBM code page 437, the names' default encoding.
 Text DecodeCp437(const uint8_t* bytes, size_t size);
 
-// Strict UTF-8: overlong forms, surrogates and values past U+10FFFF are
-// malformed. Each byte that starts no well-formed sequence becomes U+FFFD;
-// the result is false when that happened.
-bool DecodeUtf8(const uint8_t* bytes, size_t size, Text& text);
-
 // An entry's name from its central record: UTF-8 when the record says so or
 // carries a Unicode path field matching the stored name; UTF-8 also when it
 // was made on Unix and is well-formed UTF-8 (Unix tools store the names as

@@ -8,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "base/little_endian.h"
 #include "crypto/aes_drbg.h"
 #include "tests/support/aes_variants.h"
 
@@ -32,9 +33,7 @@ const uint64_t kCounters[] = {0,
                               UINT64_MAX - 3,
                               UINT64_MAX};
 
-void PutCounter(uint8_t block[16], uint64_t counter) {
-  for (int i = 0; i < 8; ++i) block[i] = static_cast<uint8_t>(counter >> (8 * i));
-}
+void PutCounter(uint8_t block[16], uint64_t counter) { StoreLe64(block, counter); }
 
 class CounterBlocksTest : public AesVariantTest {
  protected:

@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "base/little_endian.h"
 #include "tests/support/aes_variants.h"
 
 namespace vellum {
@@ -36,7 +37,7 @@ class AesDrbgTest : public AesVariantTest {
   // Keystream block `counter`, computed straight from the cipher.
   Bytes Block(uint64_t counter) {
     uint8_t in[16] = {};
-    for (int i = 0; i < 8; ++i) in[i] = static_cast<uint8_t>(counter >> (8 * i));
+    StoreLe64(in, counter);
     Bytes out(16);
     factory.CreateAES256(kKey)->EncryptBlock(in, out.data());
     return out;

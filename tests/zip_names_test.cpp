@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/little_endian.h"
 #include "package/zip_reader.h"
 #include "tests/support/archive_reading.h"
 #include "tests/support/zip_builder.h"
@@ -117,7 +118,7 @@ TEST(ZipNamesTest, NamesAreDecodedByFlagHostAndUnicodePathField) {
     testing::ZipEntry entry = Entry(stored);
     Bytes data{1};
     const uint32_t crc = testing::Crc32(testing::ToBytes(storedForCrc));
-    for (int i = 0; i < 4; ++i) data.push_back(static_cast<uint8_t>(crc >> (8 * i)));
+    AppendLe32(data, crc);
     data.insert(data.end(), japanese.begin(), japanese.end());
     entry.centralExtra = testing::ExtraField(0x7075, data);
     return entry;

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "app/cpu_features.h"
+#include "base/utf8.h"
 #include "tools/posix_file.h"
 #include "tools/sealer.h"
-#include "tools/utf.h"
 
 using namespace vellum;
 using namespace vellum::tool;

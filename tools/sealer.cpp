@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <vector>
 
+#include "base/little_endian.h"
+#include "base/utf8.h"
 #include "crypto/aes_drbg.h"
 #include "package/package_header.h"
 #include "package/payload_stream.h"
@@ -14,7 +16,6 @@
 #include "package/zip_names.h"
 #include "package/zip_reader.h"
 #include "tools/posix_file.h"
-#include "tools/utf.h"
 #include "tools/zip_writer.h"
 
 namespace vellum::tool {
@@ -55,7 +56,7 @@ Text DecodeCp932(const uint8_t* bytes, size_t size) {
   if (converted == static_cast<size_t>(-1)) return zip::DecodeCp437(bytes, size);
   Text name;
   for (const char* unit = out.data(); unit + 1 < outAt; unit += 2) {
-    name.push_back(static_cast<char16_t>(static_cast<uint8_t>(unit[0]) | static_cast<uint8_t>(unit[1]) << 8));
+    name.push_back(static_cast<char16_t>(LoadLe16(reinterpret_cast<const uint8_t*>(unit))));
   }
   return name;
 }

@@ -8,9 +8,10 @@
 #include <filesystem>
 #include <vector>
 
+#include "base/little_endian.h"
+#include "base/utf8.h"
 #include "package/zip_reader.h"
 #include "tools/posix_file.h"
-#include "tools/utf.h"
 
 namespace vellum::tool {
 namespace {
@@ -24,9 +25,9 @@ constexpr uint64_t kSmallFileLimit = 0xFF000000ull;
 
 class Bytes {
  public:
-  void U16(uint32_t v) { for (int i = 0; i < 2; ++i) data.push_back(static_cast<uint8_t>(v >> (8 * i))); }
-  void U32(uint32_t v) { for (int i = 0; i < 4; ++i) data.push_back(static_cast<uint8_t>(v >> (8 * i))); }
-  void U64(uint64_t v) { for (int i = 0; i < 8; ++i) data.push_back(static_cast<uint8_t>(v >> (8 * i))); }
+  void U16(uint32_t v) { AppendLe16(data, static_cast<uint16_t>(v)); }
+  void U32(uint32_t v) { AppendLe32(data, v); }
+  void U64(uint64_t v) { AppendLe64(data, v); }
   void Append(const std::string& s) { data.insert(data.end(), s.begin(), s.end()); }
   std::vector<uint8_t> data;
 };

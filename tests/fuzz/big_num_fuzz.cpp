@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "base/little_endian.h"
 #include "crypto/big_num.h"
 
 namespace {
@@ -30,7 +31,7 @@ class Operands {
   CBigNum Next(size_t maxBytes) {
     size_t count = 0;
     if (size_ >= 2) {
-      count = (data_[0] | data_[1] << 8) % (maxBytes + 1);
+      count = vellum::LoadLe16(data_) % (maxBytes + 1);
       Skip(2);
     }
     if (count > size_) count = size_;
@@ -56,7 +57,7 @@ class Operands {
 Bn ToBn(const CBigNum& n) {
   std::vector<uint8_t> bytes;
   for (int32_t i = 0; i < n.length; ++i) {
-    for (int shift = 0; shift < 32; shift += 8) bytes.push_back(static_cast<uint8_t>(n.limbs[i] >> shift));
+    vellum::AppendLe32(bytes, n.limbs[i]);
   }
   return Bn(BN_lebin2bn(bytes.data(), static_cast<int>(bytes.size()), nullptr), &BN_free);
 }

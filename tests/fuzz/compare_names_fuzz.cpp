@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cwctype>
 
+#include "base/little_endian.h"
 #include "package/compare_names.h"
 
 namespace {
@@ -65,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Text parts[4];
   int part = 0;
   for (size_t at = 0; at + 1 < size; at += 2) {
-    const auto unit = static_cast<char16_t>(data[at] | data[at + 1] << 8);
+    const auto unit = static_cast<char16_t>(vellum::LoadLe16(data + at));
     if (unit == 0xFFFF && part < 3) {
       ++part;
     } else {

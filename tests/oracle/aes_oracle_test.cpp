@@ -6,6 +6,7 @@
 #include <random>
 #include <vector>
 
+#include "base/little_endian.h"
 #include "crypto/aes_drbg.h"
 #include "tests/support/aes_variants.h"
 
@@ -28,7 +29,7 @@ class OpenSslKeystream {
   void Apply(Bytes& data) {
     for (size_t offset = 0; offset < data.size(); offset += 16) {
       uint8_t counterBlock[16] = {};
-      for (int i = 0; i < 8; ++i) counterBlock[i] = static_cast<uint8_t>(counter_ >> (8 * i));
+      StoreLe64(counterBlock, counter_);
       ++counter_;
       uint8_t keystream[16];
       int written = 0;

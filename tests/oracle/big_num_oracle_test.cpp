@@ -11,6 +11,7 @@
 #include <random>
 #include <vector>
 
+#include "base/little_endian.h"
 #include "crypto/big_num.h"
 #include "crypto/public_modulus.h"
 #include "crypto/rsa_public.h"
@@ -26,7 +27,7 @@ Bn NewBn() { return Bn(BN_new(), &BN_free); }
 Bn ToBn(const CBigNum& n) {
   std::vector<uint8_t> bytes;
   for (int32_t i = 0; i < n.length; ++i) {
-    for (int shift = 0; shift < 32; shift += 8) bytes.push_back(uint8_t(n.limbs[i] >> shift));
+    AppendLe32(bytes, n.limbs[i]);
   }
   return Bn(BN_lebin2bn(bytes.data(), static_cast<int>(bytes.size()), nullptr), &BN_free);
 }

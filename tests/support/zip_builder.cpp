@@ -5,20 +5,17 @@
 
 #include <algorithm>
 
+#include "base/little_endian.h"
+
 namespace vellum::testing {
 namespace {
 
 constexpr uint32_t kSaturated = 0xFFFFFFFF;
 
-void Put16(Bytes& out, uint64_t value) {
-  for (int i = 0; i < 2; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-void Put32(Bytes& out, uint64_t value) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-void Put64(Bytes& out, uint64_t value) {
-  for (int i = 0; i < 8; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
+// Fields are given as any width and cut to theirs, as the records store them.
+void Put16(Bytes& out, uint64_t value) { AppendLe16(out, static_cast<uint16_t>(value)); }
+void Put32(Bytes& out, uint64_t value) { AppendLe32(out, static_cast<uint32_t>(value)); }
+void Put64(Bytes& out, uint64_t value) { AppendLe64(out, value); }
 void Append(Bytes& out, const Bytes& more) { out.insert(out.end(), more.begin(), more.end()); }
 void Append(Bytes& out, const std::string& more) {
   out.insert(out.end(), more.begin(), more.end());
