@@ -5,29 +5,19 @@
 
 #include "package/compare_names.h"
 #include "package/zip_reader.h"
+#include "platform/read_exactly.h"
 
 namespace vellum {
 namespace {
 
 constexpr uint32_t kCopyBufferSize = 65536;
 
-// Fills size bytes unless the stream ends or fails first.
-bool ReadFully(ByteStream& stream, uint8_t* buffer, uint32_t size) {
-  uint32_t filled = 0;
-  while (filled < size) {
-    uint32_t got = 0;
-    if (!stream.Read(buffer + filled, size - filled, got) || got == 0) return false;
-    filled += got;
-  }
-  return true;
-}
-
 bool CopyBytes(ByteStream& stream, File& file, uint64_t size) {
   std::vector<uint8_t> buffer(kCopyBufferSize);
   for (uint64_t remaining = size; remaining != 0;) {
     const uint32_t chunk = remaining >= kCopyBufferSize ? kCopyBufferSize : static_cast<uint32_t>(remaining);
     uint32_t written = 0;
-    if (!ReadFully(stream, buffer.data(), chunk)) return false;
+    if (!ReadExactly(stream, buffer.data(), chunk)) return false;
     if (!file.Write(buffer.data(), chunk, written) || written != chunk) return false;
     remaining -= chunk;
   }

@@ -4,6 +4,7 @@
 
 #include "base/little_endian.h"
 #include "platform/file.h"
+#include "platform/read_exactly.h"
 
 // Record layouts of the ZIP format (PKWARE APPNOTE) as the built-in reader
 // needs them. All numbers are little-endian.
@@ -72,19 +73,6 @@ void ForEachExtraField(const uint8_t* extra, size_t size, Visit visit) {
     visit(id, extra + at, static_cast<size_t>(length));
     at += length;
   }
-}
-
-// Reads exactly size bytes at offset; false when the file fails or ends first.
-inline bool ReadExactly(File& file, uint64_t offset, void* buffer, uint32_t size) {
-  if (!file.Seek(offset)) return false;
-  auto* out = static_cast<uint8_t*>(buffer);
-  while (size != 0) {
-    uint32_t got = 0;
-    if (!file.Read(out, size, got) || got == 0 || got > size) return false;
-    out += got;
-    size -= got;
-  }
-  return true;
 }
 
 }  // namespace vellum::zip

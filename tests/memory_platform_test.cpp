@@ -6,6 +6,8 @@
 #include <cstring>
 #include <string>
 
+#include "tests/support/memory_file.h"
+#include "platform/read_exactly.h"
 #include "tests/support/test_data.h"
 
 namespace vellum {
@@ -280,6 +282,27 @@ TEST(FaultyPlatform, ARuleCanSelectAPathAndHoldFromThenOn) {
   EXPECT_FALSE(platform.OpenForReading(kTemp + u"\\b.txt"));
   EXPECT_FALSE(platform.OpenForReading(kTemp + u"\\b.txt"));
   EXPECT_EQ(platform.calls(), 6u);
+}
+
+// Short counts are read again; the end, a failure or an impossible count is not exactly n bytes.
+TEST(ReadExactly, ReadsOnAfterShortCountsAndFailsAtTheEndOrOnNonsense) {
+  MemoryFile file(std::make_shared<std::vector<uint8_t>>(Bytes("0123456789")));
+  file.readLimit = 3;
+  char buffer[10] = {};
+  ASSERT_TRUE(ReadExactly(file, 2, buffer, 7));
+  EXPECT_EQ(std::string(buffer, 7), "2345678");
+  EXPECT_FALSE(ReadExactly(file, 5, buffer, 6));  // one past the end
+  file.failReads = true;
+  EXPECT_FALSE(ReadExactly(file, 0, buffer, 1));
+
+  struct Boasting final : ByteStream {
+    bool Read(void*, uint32_t size, uint32_t& got) override {
+      got = size + 1;
+      return true;
+    }
+  } boasting;
+  EXPECT_FALSE(ReadExactly(boasting, buffer, 4));
+  EXPECT_TRUE(ReadExactly(boasting, buffer, 0));
 }
 
 TEST(MemoryPlatform, ArchiveStaysOpenUntilAllItsObjectsAreGone) {
