@@ -5,11 +5,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <string>
 
 #include "base/utf8.h"
+#include "platform/posix_file.h"
 
 namespace vellum::bench {
 namespace {
@@ -21,49 +21,6 @@ std::string NativePath(const Text& path) {
   }
   return native;
 }
-
-class PosixFile final : public File {
- public:
-  explicit PosixFile(int fd) : fd_(fd) {}
-  ~PosixFile() override { ::close(fd_); }
-  PosixFile(const PosixFile&) = delete;
-  PosixFile& operator=(const PosixFile&) = delete;
-
-  bool Read(void* buffer, uint32_t size, uint32_t& bytesRead) override {
-    bytesRead = 0;
-    while (bytesRead < size) {
-      const ssize_t n = ::read(fd_, static_cast<char*>(buffer) + bytesRead, size - bytesRead);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return n == 0;
-      bytesRead += static_cast<uint32_t>(n);
-    }
-    return true;
-  }
-  bool Write(const void* data, uint32_t size, uint32_t& bytesWritten) override {
-    bytesWritten = 0;
-    while (bytesWritten < size) {
-      const ssize_t n =
-          ::write(fd_, static_cast<const char*>(data) + bytesWritten, size - bytesWritten);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return false;
-      bytesWritten += static_cast<uint32_t>(n);
-    }
-    return true;
-  }
-  bool Seek(uint64_t offset) override {
-    return ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) >= 0;
-  }
-  bool GetSize(uint64_t& size) override {
-    struct stat st {};
-    if (::fstat(fd_, &st) != 0) return false;
-    size = static_cast<uint64_t>(st.st_size);
-    return true;
-  }
-  bool SetTimes(const FileTimes&) override { return true; }  // times do not matter here
-
- private:
-  int fd_;
-};
 
 class PrefixSearch final : public FileSearch {
  public:

@@ -11,7 +11,7 @@
 
 #include "app/cpu_features.h"
 #include "base/utf8.h"
-#include "tools/posix_file.h"
+#include "tools/atomic_output.h"
 #include "tools/sealer.h"
 
 using namespace vellum;

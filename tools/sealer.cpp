@@ -15,7 +15,8 @@
 #include "package/unseal_header.h"
 #include "package/zip_names.h"
 #include "package/zip_reader.h"
-#include "tools/posix_file.h"
+#include "platform/posix_file.h"
+#include "tools/atomic_output.h"
 #include "tools/zip_writer.h"
 
 namespace vellum::tool {

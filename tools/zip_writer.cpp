@@ -11,7 +11,7 @@
 #include "base/little_endian.h"
 #include "base/utf8.h"
 #include "package/zip_reader.h"
-#include "tools/posix_file.h"
+#include "platform/posix_file.h"
 
 namespace vellum::tool {
 namespace {

@@ -2,30 +2,9 @@
 #include <memory>
 #include <string>
 
-#include "platform/file.h"
+#include "platform/posix_file.h"
 
 namespace vellum::tool {
-
-// The native tool's files, behind the same interface the viewer's payload
-// code reads and writes through.
-class PosixFile final : public File {
- public:
-  static std::unique_ptr<PosixFile> OpenForReading(const std::string& path);
-  ~PosixFile() override;
-
-  bool Read(void* buffer, uint32_t size, uint32_t& bytesRead) override;
-  bool Write(const void* data, uint32_t size, uint32_t& bytesWritten) override;
-  bool Seek(uint64_t offset) override;
-  bool GetSize(uint64_t& size) override;
-  bool SetTimes(const FileTimes& times) override;
-  // Flushes to the disk; false when the data may not have arrived.
-  bool Sync();
-
- private:
-  friend class AtomicOutput;
-  explicit PosixFile(int fd) : fd_(fd) {}
-  int fd_;
-};
 
 // An output file that appears under its name only when complete: data goes
 // to a temporary file beside it, renamed into place by Commit. Without
