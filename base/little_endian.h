@@ -8,8 +8,12 @@
 namespace vellum {
 
 inline uint16_t LoadLe16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-inline uint32_t LoadLe32(const uint8_t* p) { return LoadLe16(p) | static_cast<uint32_t>(LoadLe16(p + 2)) << 16; }
-inline uint64_t LoadLe64(const uint8_t* p) { return LoadLe32(p) | static_cast<uint64_t>(LoadLe32(p + 4)) << 32; }
+inline uint32_t LoadLe32(const uint8_t* p) {
+  return LoadLe16(p) | static_cast<uint32_t>(LoadLe16(p + 2)) << 16;
+}
+inline uint64_t LoadLe64(const uint8_t* p) {
+  return LoadLe32(p) | static_cast<uint64_t>(LoadLe32(p + 4)) << 32;
+}
 
 inline void StoreLe16(uint8_t* p, uint16_t value) {
   p[0] = static_cast<uint8_t>(value);

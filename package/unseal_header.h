@@ -5,7 +5,7 @@
 #include "base/text.h"
 #include "crypto/aes_drbg.h"
 #include "crypto/crypto_factory.h"
-#include "package/package_header.h"
+#include "package/package_format.h"
 
 namespace vellum {
 
@@ -15,9 +15,6 @@ namespace vellum {
 // package is corrupted (wrong key, damage, or sealed for another name).
 std::shared_ptr<AES_DRBG> UnsealHeader(const uint8_t sealed[1024], PackageHeader& header,
                                        const CryptoFactory& factory, const Text& expectedName);
-
-// Which check an unsealing failed, for the publisher's tool to report.
-enum class UnsealFailure { kNone, kHeaderDigest, kZeroWord, kTitleField, kNameField, kNameMismatch };
 
 // The same with an explicit 1024-byte big-endian modulus, for the publisher's
 // tool, which checks packages against any public key.
@@ -33,9 +30,5 @@ std::shared_ptr<AES_DRBG> UnsealHeaderWithModulus(const uint8_t sealed[1024], Pa
 std::shared_ptr<AES_DRBG> OpenHeaderBlock(uint8_t block[1024], PackageHeader& header,
                                           const CryptoFactory& factory, const Text& expectedName,
                                           UnsealFailure* failure = nullptr);
-
-// The text of a 0-terminated UTF-16LE field of `units` code units; false when
-// the terminator is missing from the field.
-bool ReadHeaderText(const uint8_t* field, size_t units, Text& text);
 
 }  // namespace vellum

@@ -2,12 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
 
 #include "app/cpu_features.h"
+#include "crypto/big_num.h"
 #include "crypto/gf_mul_table.h"
+#include "crypto/public_modulus.h"
+#include "crypto/rsa_public.h"
 #include "package/payload_stream.h"
 #include "tests/support/memory_file.h"
 #include "tests/support/test_data.h"
@@ -84,6 +88,66 @@ TEST_F(UnsealFixture, BothAlgorithmChoicesAgree) {
   ASSERT_TRUE(x && y);
   EXPECT_EQ(a.title, b.title);
   EXPECT_EQ(0, std::memcmp(a.payloadDigest, b.payloadDigest, 32));
+}
+
+// The tool's own header, opened step by step: its fields decode through the
+// shared layout, and encoding them again gives back the same plain header.
+TEST_F(UnsealFixture, TheToolsHeaderDecodesAndEncodesBackToTheSameBytes) {
+  namespace layout = header_layout;
+  CBigNum exponent, modulus;
+  exponent.SetLimb(kPublicExponent);
+  modulus.FromBigEndian(kPublicModulus);
+  uint8_t plain[layout::kSize];
+  RsaPublic(package.data(), exponent, modulus, plain);
+  ApplyKeyMask(plain, factory);
+  AES_DRBG(factory, plain + layout::kKey).ApplyKeystream(plain, layout::kBodyLength);
+  uint8_t stored[32], digest[32];
+  std::memcpy(stored, plain + layout::kHeaderDigest, 32);
+  ComputeHeaderDigest(plain, factory, digest);
+  EXPECT_EQ(0, std::memcmp(stored, digest, 32));
+
+  Text name;
+  ASSERT_EQ(DecodeHeaderFields(plain, header, name), UnsealFailure::kNone);
+  EXPECT_EQ(name, u"viewer_data");
+  EXPECT_EQ(header.payloadLength, zip.size());
+  uint8_t again[layout::kSize];
+  ASSERT_TRUE(EncodeHeaderFields(header, name, again));
+  std::memcpy(again + layout::kKey, plain + layout::kKey, 32);  // K and the digest are not fields
+  EXPECT_EQ(0, std::memcmp(again, plain, layout::kSize));
+}
+
+TEST(HeaderFields, RoundTripAtTheLongestTextsAndNothingLongerIsWritten) {
+  PackageHeader header;
+  header.title = Text(header_layout::kMaxTitleUnits, u'\u3042');
+  header.payloadLength = 0x0102030405060708ull;
+  for (uint8_t k = 0; k < 32; ++k) header.payloadDigest[k] = static_cast<uint8_t>(0xA0 + k);
+  const Text name(header_layout::kMaxNameUnits, u'n');
+  uint8_t plain[1024];
+  ASSERT_TRUE(EncodeHeaderFields(header, name, plain));
+  PackageHeader decoded;
+  Text decodedName;
+  ASSERT_EQ(DecodeHeaderFields(plain, decoded, decodedName), UnsealFailure::kNone);
+  EXPECT_EQ(decoded.title, header.title);
+  EXPECT_EQ(decoded.payloadLength, header.payloadLength);
+  EXPECT_EQ(0, std::memcmp(decoded.payloadDigest, header.payloadDigest, 32));
+  EXPECT_EQ(decodedName, name);
+  for (size_t at = header_layout::kHeaderDigest; at < 1024; ++at) EXPECT_EQ(plain[at], 0) << at;
+
+  // One unit more than a field holds with its terminator: refused, untouched.
+  uint8_t untouched[1024];
+  std::memset(untouched, 0xEE, sizeof untouched);
+  PackageHeader longer = header;
+  longer.title += u'x';
+  EXPECT_FALSE(EncodeHeaderFields(longer, name, untouched));
+  EXPECT_FALSE(EncodeHeaderFields(header, name + u'n', untouched));
+  EXPECT_TRUE(std::all_of(untouched, untouched + 1024, [](uint8_t b) { return b == 0xEE; }));
+
+  // Decoding stops at the first field that fails, keeping what came before.
+  plain[header_layout::kZeroWord + 1] = 1;
+  decoded = PackageHeader{};
+  EXPECT_EQ(DecodeHeaderFields(plain, decoded, decodedName), UnsealFailure::kZeroWord);
+  EXPECT_EQ(decoded.payloadLength, header.payloadLength);
+  EXPECT_TRUE(decoded.title.empty());
 }
 
 TEST(ReadHeaderText, StopsAtTheTerminatorOrTheFieldEnd) {

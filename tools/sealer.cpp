@@ -10,7 +10,6 @@
 #include "base/little_endian.h"
 #include "base/utf8.h"
 #include "crypto/aes_drbg.h"
-#include "package/package_header.h"
 #include "package/payload_stream.h"
 #include "package/unseal_header.h"
 #include "package/zip_names.h"
@@ -23,13 +22,6 @@ namespace vellum::tool {
 namespace {
 
 namespace layout = header_layout;
-
-void PutText(const Text& text, uint8_t* field) {
-  for (size_t k = 0; k < text.size(); ++k) {
-    field[2 * k] = static_cast<uint8_t>(text[k]);
-    field[2 * k + 1] = static_cast<uint8_t>(text[k] >> 8);
-  }
-}
 
 // Reads a whole file once through 64 KiB chunks, handing each to consume.
 template <typename Consume>
@@ -87,8 +79,9 @@ bool CheckName(const Text& name, std::string& error) {
     error = "the package name must not be empty";
     return false;
   }
-  if (name.size() > kMaxNameUnits) {
-    error = "the package name has " + std::to_string(name.size()) + " UTF-16 units; at most 191 fit";
+  if (name.size() > layout::kMaxNameUnits) {
+    error = "the package name has " + std::to_string(name.size()) + " UTF-16 units; at most " +
+            std::to_string(layout::kMaxNameUnits) + " fit";
     return false;
   }
   for (char16_t c : name) {
@@ -101,8 +94,9 @@ bool CheckName(const Text& name, std::string& error) {
 }
 
 bool CheckTitle(const Text& title, std::string& error) {
-  if (title.size() > kMaxTitleUnits) {
-    error = "the title has " + std::to_string(title.size()) + " UTF-16 units; at most 127 fit";
+  if (title.size() > layout::kMaxTitleUnits) {
+    error = "the title has " + std::to_string(title.size()) + " UTF-16 units; at most " +
+            std::to_string(layout::kMaxTitleUnits) + " fit";
     return false;
   }
   if (title.find(u'\0') != Text::npos) {
@@ -113,39 +107,28 @@ bool CheckTitle(const Text& title, std::string& error) {
 }
 
 void SetHeaderDigest(uint8_t plain[1024], const CryptoFactory& factory) {
-  plain[0] = 0;
-  std::memset(plain + layout::kHeaderDigest, 0, 32);
   uint8_t digest[32];
-  auto hasher = factory.CreateSHA256();
-  hasher->Update(plain, layout::kSize);
-  hasher->Final(digest);
-  std::memcpy(plain + layout::kHeaderDigest, digest, 32);
+  ComputeHeaderDigest(plain, factory, digest);
+  std::memcpy(plain + layout::kHeaderDigest, digest, sizeof digest);
 }
 
-void BuildPlainHeader(const Text& title, const Text& name, uint64_t payloadLength,
+bool BuildPlainHeader(const Text& title, const Text& name, uint64_t payloadLength,
                       const uint8_t payloadDigest[32], const uint8_t key[32],
                       const CryptoFactory& factory, uint8_t plain[1024]) {
-  std::memset(plain, 0, layout::kSize);
-  for (int k = 0; k < 8; ++k) plain[layout::kPayloadLength + k] = static_cast<uint8_t>(payloadLength >> (8 * k));
-  std::memcpy(plain + layout::kPayloadDigest, payloadDigest, 32);
-  PutText(title, plain + layout::kTitle);
-  PutText(name, plain + layout::kName);
+  PackageHeader fields;
+  fields.title = title;
+  fields.payloadLength = payloadLength;
+  std::memcpy(fields.payloadDigest, payloadDigest, sizeof fields.payloadDigest);
+  if (!EncodeHeaderFields(fields, name, plain)) return false;
   std::memcpy(plain + layout::kKey, key, 32);
   SetHeaderDigest(plain, factory);
+  return true;
 }
 
 bool SealPlainHeader(const uint8_t plain[1024], const RsaKey& key, const CryptoFactory& factory,
                      uint8_t sealed[1024]) {
   uint8_t block[layout::kSize];
-  std::memcpy(block, plain, layout::kSize);
-  AES_DRBG generator(factory, plain + layout::kKey);
-  generator.ApplyKeystream(block, layout::kBodyLength);
-  block[0] = 0;  // keeps the block below the modulus, whose top byte is not 0
-  uint8_t mask[32];
-  auto hasher = factory.CreateSHA256();
-  hasher->Update(block + layout::kMaskedRange, layout::kMaskedLength);
-  hasher->Final(mask);
-  for (int k = 0; k < 32; ++k) block[layout::kKey + k] ^= mask[k];
+  CloseHeaderBlock(plain, factory, block);
   return key.PrivateOperation(block, sealed);
 }
 
@@ -200,7 +183,10 @@ bool SealArchive(File& archive, const SealOptions& options, const RsaKey& key, c
     error = "the system's random generator failed";
     return false;
   }
-  BuildPlainHeader(options.title, options.name, length, digest, headerKey, factory, plain);
+  if (!BuildPlainHeader(options.title, options.name, length, digest, headerKey, factory, plain)) {
+    error = "the title or the package name does not fit the header";
+    return false;
+  }
   if (!SealPlainHeader(plain, key, factory, sealed)) {
     error = "the private-key operation failed";
     return false;

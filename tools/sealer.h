@@ -9,13 +9,11 @@
 
 namespace vellum::tool {
 
-constexpr size_t kMaxTitleUnits = 127;
-constexpr size_t kMaxNameUnits = 191;
-
 // Lays out a plain header: P[0], the zero word and every uninterpreted byte
 // are 0, title and name are 0-terminated UTF-16LE, K stands in the clear at
-// 992..1023 and the header digest is filled in.
-void BuildPlainHeader(const Text& title, const Text& name, uint64_t payloadLength,
+// 992..1023 and the header digest is filled in. False when the title or the
+// name is too long for its field.
+bool BuildPlainHeader(const Text& title, const Text& name, uint64_t payloadLength,
                       const uint8_t payloadDigest[32], const uint8_t key[32],
                       const CryptoFactory& factory, uint8_t plain[1024]);
 // Recomputes the header digest over P with P[0] and the digest field zero.

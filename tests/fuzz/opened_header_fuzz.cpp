@@ -10,8 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "crypto/aes_drbg.h"
-#include "crypto/sha256.h"
+#include "base/little_endian.h"
 #include "package/compare_names.h"
 #include "package/unseal_header.h"
 #include "tests/fuzz/detected_factory.h"
@@ -28,16 +27,11 @@ void Fail(const char* what) {
   std::abort();
 }
 
-void Digest(const vellum::CryptoFactory& factory, const uint8_t* data, size_t size, uint8_t out[32]) {
-  auto hasher = factory.CreateSHA256();
-  hasher->Update(data, size);
-  hasher->Final(out);
-}
-
 // The field's text up to its terminator; false when the field has none.
+// Read here on its own, as the expectation the header reader must meet.
 bool FieldText(const uint8_t* field, size_t units, Text& text) {
   for (size_t k = 0; k < units; ++k) {
-    const auto unit = static_cast<char16_t>(field[2 * k] | field[2 * k + 1] << 8);
+    const auto unit = static_cast<char16_t>(vellum::LoadLe16(field + 2 * k));
     if (unit == 0) return true;
     text.push_back(unit);
   }
@@ -54,26 +48,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   uint8_t plain[layout::kSize] = {};
   std::memcpy(plain, data, size < sizeof plain ? size : sizeof plain);
   if (plain[0] & 1) {
-    const unsigned caseBits = plain[1] | plain[2] << 8;
+    const unsigned caseBits = vellum::LoadLe16(plain + 1);
     for (size_t k = 0; k <= kExpectedName.size(); ++k) {
       char16_t unit = k < kExpectedName.size() ? kExpectedName[k] : 0;
       if (unit >= u'a' && unit <= u'z' && (caseBits >> (k % 16) & 1)) unit = static_cast<char16_t>(unit - 0x20);
-      plain[layout::kName + 2 * k] = static_cast<uint8_t>(unit);
-      plain[layout::kName + 2 * k + 1] = static_cast<uint8_t>(unit >> 8);
+      vellum::StoreLe16(plain + layout::kName + 2 * k, unit);
     }
   }
-  plain[0] = 0;
-  std::memset(plain + layout::kHeaderDigest, 0, 32);
-  Digest(factory, plain, layout::kSize, plain + layout::kHeaderDigest);
+  uint8_t digest[32];
+  vellum::ComputeHeaderDigest(plain, factory, digest);
+  std::memcpy(plain + layout::kHeaderDigest, digest, sizeof digest);
 
   // What the sealer does before its private-key operation.
   uint8_t block[layout::kSize];
-  std::memcpy(block, plain, layout::kSize);
-  vellum::AES_DRBG(factory, plain + layout::kKey).ApplyKeystream(block, layout::kBodyLength);
+  vellum::CloseHeaderBlock(plain, factory, block);
   block[0] = static_cast<uint8_t>(size > 3 ? data[3] : 0);  // plays no part
-  uint8_t mask[32];
-  Digest(factory, block + layout::kMaskedRange, layout::kMaskedLength, mask);
-  for (size_t k = 0; k < 32; ++k) block[layout::kKey + k] = plain[layout::kKey + k] ^ mask[k];
 
   Text title, name;
   const bool titleEnds = FieldText(plain + layout::kTitle, layout::kTitleUnits, title);
@@ -85,9 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const auto generator = vellum::OpenHeaderBlock(block, header, factory, kExpectedName);
   if (!generator != !valid) Fail(valid ? "a valid header was refused" : "an invalid header was accepted");
   if (!generator) return 0;
-  uint64_t length = 0;
-  for (int k = 7; k >= 0; --k) length = length << 8 | plain[layout::kPayloadLength + k];
-  if (header.title != title || header.payloadLength != length ||
+  if (header.title != title || header.payloadLength != vellum::LoadLe64(plain + layout::kPayloadLength) ||
       std::memcmp(header.payloadDigest, plain + layout::kPayloadDigest, 32) != 0) {
     Fail("the record does not hold the header's fields");
   }

@@ -16,6 +16,7 @@
 namespace vellum {
 namespace {
 
+namespace layout = header_layout;
 using testing::MakePlainHeader;
 using testing::SealPackageBytes;
 
@@ -65,7 +66,7 @@ TEST_F(SealTest, LongestNameFitsItsField) {
 
 TEST_F(SealTest, ZeroWordMustBeZeroEvenWithAGoodDigest) {
   auto plain = MakePlainHeader(factory, u"t", u"viewer_data", payload);
-  plain.bytes[32] = 1;
+  plain.bytes[layout::kZeroWord] = 1;
   tool::SetHeaderDigest(plain.bytes, factory);
   EXPECT_FALSE(Opens(SealPackageBytes(factory, plain, payload), u"viewer_data"));
   EXPECT_EQ(header.payloadLength, payload.size());  // read before the zero word
@@ -83,14 +84,10 @@ TEST_F(SealTest, UninterpretedBytesAreCoveredByTheDigest) {
 }
 
 TEST_F(SealTest, FieldsWithoutTerminatorAreRejected) {
-  for (size_t field : {320u, 576u}) {
-    const size_t units = field == 320 ? 128 : 192;
+  for (size_t field : {layout::kTitle, layout::kName}) {
+    const size_t units = field == layout::kTitle ? layout::kTitleUnits : layout::kNameUnits;
     auto plain = MakePlainHeader(factory, u"", u"viewer_data", payload);
-    if (field == 576) {
-      for (size_t k = 0; k < units; ++k) plain.bytes[field + 2 * k] = 'v';
-    } else {
-      for (size_t k = 0; k < units; ++k) plain.bytes[field + 2 * k] = 't';
-    }
+    for (size_t k = 0; k < units; ++k) plain.bytes[field + 2 * k] = field == layout::kName ? 'v' : 't';
     tool::SetHeaderDigest(plain.bytes, factory);
     EXPECT_FALSE(Opens(SealPackageBytes(factory, plain, payload), u"viewer_data")) << field;
   }
@@ -116,7 +113,7 @@ TEST_F(SealTest, PayloadMustBeWholeAndEncryptedFromBlock62) {
   auto plain = MakePlainHeader(factory, u"", u"viewer_data", payload);
   auto fromZero = package;
   std::memcpy(fromZero.data() + 1024, payload.data(), payload.size());
-  AES_DRBG generator(factory, plain.bytes + 992);
+  AES_DRBG generator(factory, plain.bytes + layout::kKey);
   generator.ApplyKeystream(fromZero.data() + 1024, static_cast<int32_t>(payload.size()));
   EXPECT_FALSE(Opens(fromZero, u"viewer_data"));
 }
@@ -124,17 +121,10 @@ TEST_F(SealTest, PayloadMustBeWholeAndEncryptedFromBlock62) {
 TEST_F(SealTest, ByteZeroOfTheOpenedBlockPlaysNoPart) {
   // Seal by hand, leaving a non-zero encrypted byte 0 (still below the modulus).
   auto plain = MakePlainHeader(factory, u"t", u"viewer_data", payload);
-  uint8_t block[1024];
-  std::memcpy(block, plain.bytes, 1024);
-  AES_DRBG generator(factory, plain.bytes + 992);
-  generator.ApplyKeystream(block, 992);
-  block[0] = 0x42;
-  uint8_t mask[32];
-  auto hasher = factory.CreateSHA256();
-  hasher->Update(block + 1, 991);
-  hasher->Final(mask);
-  for (int k = 0; k < 32; ++k) block[992 + k] ^= mask[k];
-  std::vector<uint8_t> package(1024);
+  uint8_t block[layout::kSize];
+  CloseHeaderBlock(plain.bytes, factory, block);
+  block[0] = 0x42;  // outside the bytes the key mask digests
+  std::vector<uint8_t> package(layout::kSize);
   ASSERT_TRUE(testing::TestKey().PrivateOperation(block, package.data()));
   auto sealedPayload = SealPackageBytes(factory, plain, payload);
   package.insert(package.end(), sealedPayload.begin() + 1024, sealedPayload.end());

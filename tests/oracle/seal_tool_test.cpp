@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "app/cpu_features.h"
+#include "tests/oracle/support/sealing.h"
 #include "tests/support/memory_file.h"
 #include "tools/sealer.h"
 
@@ -125,9 +126,8 @@ TEST_F(SealToolTest, AnInputChangingBetweenItsTwoReadingsLeavesNoOutput) {
   const std::string zip = Read("in.zip");
   vellum::CryptoFactory factory;
   vellum::DetectProcessorFeatures(factory);
+  const vellum::tool::RsaKey& key = vellum::testing::TestKey();
   std::string error;
-  const auto key = vellum::tool::RsaKey::LoadPrivate(VELLUM_SOURCE_DIR "/keys/test_private_key.pem", error);
-  ASSERT_TRUE(key) << error;
   vellum::tool::SealOptions options;
   options.input = "in.zip";
   options.output = Path("out");
@@ -136,7 +136,7 @@ TEST_F(SealToolTest, AnInputChangingBetweenItsTwoReadingsLeavesNoOutput) {
     InputChangingOnItsSecondPass input(std::vector<uint8_t>(zip.begin(), zip.end()));
     input.changes = changes;
     error.clear();
-    EXPECT_EQ(vellum::tool::SealArchive(input, options, *key, factory, error), !changes) << error;
+    EXPECT_EQ(vellum::tool::SealArchive(input, options, key, factory, error), !changes) << error;
     EXPECT_EQ(fs::exists(dir / "out"), !changes);
     if (changes) {
       EXPECT_NE(error.find("in.zip changed while it was being sealed"), std::string::npos) << error;
@@ -145,6 +145,22 @@ TEST_F(SealToolTest, AnInputChangingBetweenItsTwoReadingsLeavesNoOutput) {
   const Outcome verified = Verify("viewer_data");
   EXPECT_EQ(verified.exitCode, 0) << verified.output;
   EXPECT_EQ(Entries(), 2u);  // in.zip and out: nothing partial
+}
+
+// Sealing an open archive directly skips the command line's checks: a name
+// longer than its header field is still refused, and nothing is written.
+TEST_F(SealToolTest, SealingAnArchiveRefusesANameTooLongForTheHeader) {
+  const std::string zip = Read("in.zip");
+  vellum::tool::SealOptions options;
+  options.input = "in.zip";
+  options.output = Path("out");
+  options.name = vellum::Text(300, u'n');
+  vellum::MemoryFile input(std::make_shared<std::vector<uint8_t>>(zip.begin(), zip.end()));
+  std::string error;
+  const vellum::CryptoFactory factory;
+  EXPECT_FALSE(vellum::tool::SealArchive(input, options, vellum::testing::TestKey(), factory, error));
+  EXPECT_NE(error.find("does not fit the header"), std::string::npos) << error;
+  EXPECT_FALSE(fs::exists(dir / "out"));
 }
 
 // An archive made on Japanese Windows: Shift_JIS names without the UTF-8

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "crypto/aes_drbg.h"
+#include "package/package_format.h"
 #include "tools/sealer.h"
 
 namespace vellum::testing {
@@ -27,17 +28,17 @@ PlainHeader MakePlainHeader(const CryptoFactory& factory, const Text& title, con
   hasher->Final(digest);
   for (int i = 0; i < 32; ++i) key[i] = static_cast<uint8_t>(0x11 + i);
   PlainHeader plain;
-  tool::BuildPlainHeader(title, name, payload.size(), digest, key, factory, plain.bytes);
+  if (!tool::BuildPlainHeader(title, name, payload.size(), digest, key, factory, plain.bytes)) std::abort();
   return plain;
 }
 
 std::vector<uint8_t> SealPackageBytes(const CryptoFactory& factory, const PlainHeader& plain,
                                       const std::vector<uint8_t>& payload) {
-  std::vector<uint8_t> package(1024);
+  std::vector<uint8_t> package(header_layout::kSize);
   if (!tool::SealPlainHeader(plain.bytes, TestKey(), factory, package.data())) std::abort();
   std::vector<uint8_t> encrypted = payload;
-  AES_DRBG generator(factory, plain.bytes + 992);
-  generator.setBlockCounter(62);
+  AES_DRBG generator(factory, plain.bytes + header_layout::kKey);
+  generator.setBlockCounter(header_layout::kPayloadFirstBlock);
   for (size_t at = 0; at < encrypted.size(); at += 65536) {
     const size_t n = std::min<size_t>(65536, encrypted.size() - at);
     generator.ApplyKeystream(encrypted.data() + at, static_cast<int32_t>(n));
