@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "crypto/crypto_factory.h"
 #include "package/package_header.h"
 
