@@ -1,6 +1,7 @@
 // The files, folders and searches of the in-memory platform.
 #include <cstring>
 
+#include "tests/support/memory_file.h"
 #include "tests/support/memory_platform.h"
 #include "tests/support/memory_platform_parts.h"
 
@@ -31,42 +32,19 @@ using memory_paths::Upper;
 class MemoryPlatform::OpenFile final : public File, Tracked {
  public:
   OpenFile(MemoryPlatform& platform, std::shared_ptr<Body> body, bool writable)
-      : Tracked(platform), body_(std::move(body)), writable_(writable) {
+      : Tracked(platform), body_(std::move(body)), writable_(writable), file_(body_->bytes) {
     ++(writable_ ? body_->exclusive : body_->sharedReaders);
   }
   ~OpenFile() override { --(writable_ ? body_->exclusive : body_->sharedReaders); }
 
-  bool Read(void* buffer, uint32_t size, uint32_t& bytesRead) override {
-    const std::vector<uint8_t>& bytes = *body_->bytes;
-    const uint64_t available = position_ < bytes.size() ? bytes.size() - position_ : 0;
-    const auto n = static_cast<uint32_t>(std::min<uint64_t>(size, available));
-    if (n) std::memcpy(buffer, bytes.data() + position_, n);
-    position_ += n;
-    bytesRead = n;
-    return true;
-  }
-
+  // Bytes move as in any in-memory file; who may write is this file's own.
+  bool Read(void* buffer, uint32_t size, uint32_t& bytesRead) override { return file_.Read(buffer, size, bytesRead); }
   bool Write(const void* data, uint32_t size, uint32_t& bytesWritten) override {
     bytesWritten = 0;
-    if (!writable_) return false;
-    const uint32_t n = size;
-    std::vector<uint8_t>& bytes = *body_->bytes;
-    if (bytes.size() < position_ + n) bytes.resize(position_ + n);  // a gap reads as zeros
-    if (n) std::memcpy(bytes.data() + position_, data, n);
-    position_ += n;
-    bytesWritten = n;
-    return true;
+    return writable_ && file_.Write(data, size, bytesWritten);
   }
-
-  bool Seek(uint64_t offset) override {
-    position_ = offset;
-    return true;
-  }
-
-  bool GetSize(uint64_t& size) override {
-    size = body_->bytes->size();
-    return true;
-  }
+  bool Seek(uint64_t offset) override { return file_.Seek(offset); }
+  bool GetSize(uint64_t& size) override { return file_.GetSize(size); }
 
   bool SetTimes(const FileTimes& times) override {
     // Setting times needs write access, which a file opened for reading lacks.
@@ -81,7 +59,7 @@ class MemoryPlatform::OpenFile final : public File, Tracked {
  private:
   std::shared_ptr<Body> body_;
   bool writable_;
-  uint64_t position_ = 0;
+  MemoryFile file_;
 };
 
 class MemoryPlatform::Search final : public FileSearch, Tracked {
