@@ -144,9 +144,9 @@ std::unique_ptr<ByteStream> OpenEntryStream(std::shared_ptr<File> file, const En
   // central record's, so the data starts where the local header says.
   uint8_t local[kLocalHeaderSize];
   if (!ReadExactly(*file, entry.localOffset, local, kLocalHeaderSize)) return nullptr;
-  if (Le32(local) != kLocalHeaderSignature || (Le16(local + 6) & kFlagsEncrypted)) return nullptr;
+  if (LoadLe32(local) != kLocalHeaderSignature || (LoadLe16(local + 6) & kFlagsEncrypted)) return nullptr;
   const uint64_t dataOffset =
-      entry.localOffset + kLocalHeaderSize + Le16(local + 26) + Le16(local + 28);
+      entry.localOffset + kLocalHeaderSize + LoadLe16(local + 26) + LoadLe16(local + 28);
   EntrySource source(std::move(file), dataOffset, entry.compressedSize);
   if (entry.method == kMethodStored) {
     return std::make_unique<StoredStream>(std::move(source), entry);

@@ -43,11 +43,6 @@ constexpr uint16_t kExtraUnicodePath = 0x7075;
 constexpr uint16_t kSaturated16 = 0xFFFF;
 constexpr uint32_t kSaturated32 = 0xFFFFFFFF;
 
-// The short names the reader's record parsing is written with.
-inline uint16_t Le16(const uint8_t* p) { return LoadLe16(p); }
-inline uint32_t Le32(const uint8_t* p) { return LoadLe32(p); }
-inline uint64_t Le64(const uint8_t* p) { return LoadLe64(p); }
-
 // The fixed part of a central directory record.
 struct CentralHeader {
   uint16_t madeBy, flags, method, dosTime, dosDate;
@@ -57,8 +52,8 @@ struct CentralHeader {
 };
 
 inline CentralHeader ParseCentralHeader(const uint8_t* p) {
-  return {Le16(p + 4),  Le16(p + 8),  Le16(p + 10), Le16(p + 12), Le16(p + 14), Le32(p + 16),
-          Le32(p + 20), Le32(p + 24), Le32(p + 42), Le16(p + 28), Le16(p + 30), Le16(p + 32)};
+  return {LoadLe16(p + 4),  LoadLe16(p + 8),  LoadLe16(p + 10), LoadLe16(p + 12), LoadLe16(p + 14), LoadLe32(p + 16),
+          LoadLe32(p + 20), LoadLe32(p + 24), LoadLe32(p + 42), LoadLe16(p + 28), LoadLe16(p + 30), LoadLe16(p + 32)};
 }
 
 // Calls visit(id, data, size) for each well-formed extra field; a field that
@@ -67,7 +62,7 @@ template <typename Visit>
 void ForEachExtraField(const uint8_t* extra, size_t size, Visit visit) {
   size_t at = 0;
   while (size - at >= 4) {
-    const uint16_t id = Le16(extra + at), length = Le16(extra + at + 2);
+    const uint16_t id = LoadLe16(extra + at), length = LoadLe16(extra + at + 2);
     at += 4;
     if (length > size - at) return;
     visit(id, extra + at, static_cast<size_t>(length));

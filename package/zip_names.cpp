@@ -22,7 +22,7 @@ Text UnicodePathName(const CentralHeader& header, const uint8_t* name, const uin
     if (id != kExtraUnicodePath || size < 5 || data[0] != 1) return;
     const auto nameCrc = static_cast<uint32_t>(crc32(0, name, header.nameLength));
     Text text;
-    if (Le32(data + 1) == nameCrc && DecodeUtf8(data + 5, size - 5, text)) found = std::move(text);
+    if (LoadLe32(data + 1) == nameCrc && DecodeUtf8(data + 5, size - 5, text)) found = std::move(text);
   });
   return found;
 }

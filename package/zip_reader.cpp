@@ -23,7 +23,7 @@ struct Directory {
 // Offset in tail of the last end record whose comment fits in tail, or -1.
 int64_t FindEndRecord(const std::vector<uint8_t>& tail) {
   for (size_t at = tail.size() - kEndSize + 1; at-- > 0;) {
-    if (Le32(&tail[at]) == kEndSignature && at + kEndSize + Le16(&tail[at + 20]) <= tail.size()) {
+    if (LoadLe32(&tail[at]) == kEndSignature && at + kEndSize + LoadLe16(&tail[at + 20]) <= tail.size()) {
       return static_cast<int64_t>(at);
     }
   }
@@ -40,12 +40,12 @@ ZipRefusal ReadEnd64Record(File& file, uint64_t endOffset, Directory& directory,
   if (endOffset < kEnd64LocatorSize + kEnd64Size) return ZipRefusal::kDirectoryOutOfRange;
   const uint64_t locatorOffset = endOffset - kEnd64LocatorSize;
   if (!ReadExactly(file, locatorOffset, locator, kEnd64LocatorSize)) return ZipRefusal::kReadFailed;
-  if (Le32(locator) != kEnd64LocatorSignature) return ZipRefusal::kDirectoryOutOfRange;
-  const uint64_t offset = Le64(locator + 8);
+  if (LoadLe32(locator) != kEnd64LocatorSignature) return ZipRefusal::kDirectoryOutOfRange;
+  const uint64_t offset = LoadLe64(locator + 8);
   if (offset > locatorOffset - kEnd64Size) return ZipRefusal::kZip64RecordOffset;
   if (!ReadExactly(file, offset, record, kEnd64Size)) return ZipRefusal::kReadFailed;
-  if (Le32(record) != kEnd64Signature) return ZipRefusal::kZip64RecordSignature;
-  directory = {Le64(record + 48), Le64(record + 40), Le64(record + 32)};
+  if (LoadLe32(record) != kEnd64Signature) return ZipRefusal::kZip64RecordSignature;
+  directory = {LoadLe64(record + 48), LoadLe64(record + 40), LoadLe64(record + 32)};
   recordOffset = offset;
   return ZipRefusal::kNone;
 }
@@ -65,7 +65,7 @@ ZipRefusal FindDirectory(File& file, uint64_t fileSize, Directory& directory) {
   const uint64_t endOffset = tailOffset + at;
   uint64_t limit = endOffset;
   const ZipRefusal zip64 = ReadEnd64Record(file, endOffset, directory, limit);
-  if (zip64 != ZipRefusal::kNone) directory = {Le32(end + 16), Le32(end + 12), Le16(end + 10)};
+  if (zip64 != ZipRefusal::kNone) directory = {LoadLe32(end + 16), LoadLe32(end + 12), LoadLe16(end + 10)};
   if (directory.offset <= limit && directory.size <= limit - directory.offset) return ZipRefusal::kNone;
   return zip64 == ZipRefusal::kNone ? ZipRefusal::kDirectoryOutOfRange : zip64;
 }
@@ -127,7 +127,7 @@ bool ApplyZip64Field(CentralHeader& header, const uint8_t* extra) {
     for (uint64_t* field : fields) {
       if (*field != kSaturated32) continue;
       if (size - at < 8) return;
-      *field = Le64(data + at);
+      *field = LoadLe64(data + at);
       at += 8;
     }
     complete = true;
@@ -184,7 +184,7 @@ ZipRefusal ReadCatalog(File& file, const Directory& directory, const LocalToUtc&
   std::vector<uint8_t> name(0xFFFF), extra(0xFFFF);
   for (uint64_t i = 0; i < directory.entries; ++i) {
     if (!reader.Read(fixed, kCentralHeaderSize)) return stopped(ZipRefusal::kMissingRecords);
-    if (Le32(fixed) != kCentralHeaderSignature) return ZipRefusal::kRecordSignature;
+    if (LoadLe32(fixed) != kCentralHeaderSignature) return ZipRefusal::kRecordSignature;
     CentralHeader header = ParseCentralHeader(fixed);
     if (!reader.Read(name.data(), header.nameLength) ||
         !reader.Read(extra.data(), header.extraLength) ||

@@ -36,7 +36,7 @@ bool ReadNtfsTimes(const uint8_t* data, size_t size, Times& times) {
   bool found = false;
   ForEachExtraField(data + 4, size - 4, [&](uint16_t tag, const uint8_t* value, size_t length) {
     if (tag != kNtfsTimesTag || length < 24 || found) return;
-    times = {Le64(value), Le64(value + 8), Le64(value + 16)};
+    times = {LoadLe64(value), LoadLe64(value + 8), LoadLe64(value + 16)};
     found = true;
   });
   return found;
@@ -51,7 +51,7 @@ bool ReadUnixTimes(const uint8_t* data, size_t size, Times& times) {
   size_t at = 1;
   for (int bit = 0; bit < 3 && size - at >= 4; ++bit) {
     if (!(data[0] & (1 << bit))) continue;
-    *slots[bit] = UnixToFileTime(static_cast<int32_t>(Le32(data + at)));
+    *slots[bit] = UnixToFileTime(static_cast<int32_t>(LoadLe32(data + at)));
     at += 4;
   }
   return true;

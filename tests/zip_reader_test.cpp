@@ -470,7 +470,7 @@ TEST(ZipReaderTest, MalformedDirectoriesAreRefused) {
   EXPECT_EQ(Refusal(patched(end + 10, {0xFF, 0xFF})), ZipRefusal::kMissingRecords);  // saturated count
   EXPECT_EQ(Refusal(patched(end + 16, {0xF0, 0xFF, 0xFF, 0xFF})), ZipRefusal::kDirectoryOutOfRange);
   EXPECT_EQ(Refusal(patched(end + 12, {0xFF, 0xFF, 0xFF, 0xFF})), ZipRefusal::kDirectoryOutOfRange);
-  const size_t directory = zip::Le32(&good[end + 16]);
+  const size_t directory = LoadLe32(&good[end + 16]);
   EXPECT_EQ(Refusal(patched(directory, {'X'})), ZipRefusal::kRecordSignature);
   EXPECT_EQ(Refusal(patched(directory + 28, {0xFF, 0xFF})), ZipRefusal::kRecordOverrun);  // a name past the end
   // The file failing where the directory or the ZIP64 locator lies is no
