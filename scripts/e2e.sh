@@ -128,7 +128,7 @@ if [ -n "${VELLUM_E2E_KIT:-}" ] && [ ${#SCENARIOS[@]} -eq 0 ]; then
   KIT=$E2E/kit
   rm -rf "$KIT" && mkdir -p "$KIT"
   python3 -m zipfile -e "$WINDOWS/vellum-windows-check.zip" "$KIT"
-  KIT=$KIT/vellum-windows-check SHOTS=$KIT/vellum-windows-check/screenshots
+  KIT=$KIT/vellum-windows-check SHOTS=$KIT/screenshots
   WINEPREFIX="$PREFIX" wineserver -k 2>/dev/null
   echo "e2e: the kit, by run.cmd in $KIT"
   run_bounded "$KIT/results.xml" LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 TZ=Europe/Berlin \
